@@ -1,0 +1,24 @@
+// A VFileSystem over a buffered standard-library file stream.
+#pragma once
+
+#include "engine/media.h"
+
+#include <cstdio>
+
+class CFSNormal : public VFileSystem {
+public:
+    CFSNormal() = default;
+    ~CFSNormal() override { Close(); }
+    CFSNormal(const CFSNormal&) = delete;
+    CFSNormal& operator=(const CFSNormal&) = delete;
+
+    // Refuses, with a diagnostic line, while a stream is open; the open stream stays usable.
+    bool Open(const char* path, const char* mode) override;
+    int Write(const void* data, int length) override;
+    void Close() override;
+    int Seek(long offset, int origin) override;
+    bool IsOpen() override { return m_fp != nullptr; }
+
+private:
+    FILE* m_fp = nullptr;
+};

@@ -1,0 +1,159 @@
+#include "packetqueue.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+void PacketFifo::Reserve(size_t bytes, size_t entries)
+{
+    if (bytes > m_capacity) {
+        Grow(bytes);
+    }
+    m_lengths.reserve(entries);
+    m_tags.reserve(entries);
+}
+
+void PacketFifo::Clear()
+{
+    m_head = m_tail = 0;
+    m_lengths.clear();
+    m_tags.clear();
+    m_entryHead = 0;
+}
+
+void PacketFifo::Grow(size_t needed)
+{
+    const size_t inUse = BytesInUse();
+    auto bigger = std::make_unique_for_overwrite<uint8_t[]>(needed);
+    if (inUse > 0) {
+        std::memcpy(bigger.get(), m_bytes.get() + m_head, inUse);
+    }
+    m_bytes = std::move(bigger);
+    m_capacity = needed;
+    m_head = 0;
+    m_tail = inUse;
+}
+
+void PacketFifo::Compact()
+{
+    if (m_head > 0) {
+        std::memmove(m_bytes.get(), m_bytes.get() + m_head, BytesInUse());
+        m_tail -= m_head;
+        m_head = 0;
+    }
+    if (m_entryHead > 0) {
+        const auto n = static_cast<std::ptrdiff_t>(m_entryHead);
+        m_lengths.erase(m_lengths.begin(), m_lengths.begin() + n);
+        m_tags.erase(m_tags.begin(), m_tags.begin() + n);
+        m_entryHead = 0;
+    }
+}
+
+void PacketFifo::Append(const void* data, int length, int tag)
+{
+    const auto len = static_cast<size_t>(length);
+    if (m_tail + len > m_capacity) {
+        if (BytesInUse() + len <= m_capacity) {
+            Compact();  // the gap left by popped entries is enough
+        } else {
+            // Doubling keeps an unbounded queue from reallocating on every push.
+            Grow(std::max(BytesInUse() + len, 2 * m_capacity));
+        }
+    }
+    if (m_entryHead > 0 && m_lengths.size() == m_lengths.capacity()) {
+        Compact();
+    }
+    if (len > 0) {
+        std::memcpy(m_bytes.get() + m_tail, data, len);
+    }
+    m_tail += len;
+    m_lengths.push_back(length);
+    m_tags.push_back(tag);
+}
+
+bool PacketFifo::PopFront(void* buffer, int* length, int* tag)
+{
+    if (Entries() == 0) {
+        return false;
+    }
+    const int len = m_lengths[m_entryHead];
+    if (len > 0) {
+        std::memcpy(buffer, m_bytes.get() + m_head, static_cast<size_t>(len));
+    }
+    *length = len;
+    *tag = m_tags[m_entryHead];
+    m_head += static_cast<size_t>(len);
+    ++m_entryHead;
+    if (Entries() == 0) {
+        Clear();  // empty again: start at the front without moving anything
+    }
+    return true;
+}
+
+bool CThreadQueue::Init(int capacity)
+{
+    std::lock_guard<CSync> lock(m_lock);
+    m_fifo.Clear();
+    m_fifo.Reserve(capacity > 0 ? static_cast<size_t>(capacity) : 0, 100);
+    m_capacity = capacity;
+    return true;
+}
+
+void CThreadQueue::Clear()
+{
+    std::lock_guard<CSync> lock(m_lock);
+    m_fifo.Clear();
+}
+
+bool CThreadQueue::Push(const void* data, int length, int tag)
+{
+    if (length < 0 || (length > 0 && data == nullptr)) {
+        return false;
+    }
+    std::lock_guard<CSync> lock(m_lock);
+    if (static_cast<long long>(m_fifo.BytesInUse()) + length >= m_capacity) {
+        return false;
+    }
+    m_fifo.Append(data, length, tag);
+    return true;
+}
+
+bool CThreadQueue::Pop(void** buffer, int* length, int* tag)
+{
+    std::lock_guard<CSync> lock(m_lock);
+    if (m_fifo.BytesInUse() == 0) {
+        // Zero-length entries are dropped with the rest: nothing to deliver.
+        m_fifo.Clear();
+        std::printf("[CThreadQueue] Pop Empty\n");
+        return false;
+    }
+    return m_fifo.PopFront(*buffer, length, tag);
+}
+
+void DecodeQueue::Clear()
+{
+    std::lock_guard<CSync> lock(m_lock);
+    m_fifo.Clear();
+}
+
+void DecodeQueue::Push(int tag, const void* data, int length)
+{
+    if (length <= 0 || data == nullptr) {
+        return;
+    }
+    std::lock_guard<CSync> lock(m_lock);
+    m_fifo.Append(data, length, tag);
+}
+
+bool DecodeQueue::Pop(void* buffer, int* length, int* tag)
+{
+    std::lock_guard<CSync> lock(m_lock);
+    return m_fifo.PopFront(buffer, length, tag);
+}
+
+int DecodeQueue::Count()
+{
+    std::lock_guard<CSync> lock(m_lock);
+    return static_cast<int>(m_fifo.Entries());
+}
