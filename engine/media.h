@@ -16,11 +16,23 @@ constexpr int kMaxAudioPlayBytes = 8192;
 // Four ASCII characters and a terminating NUL: "00dc", "01dc", "02dc", "02wb", "03tx".
 using StreamId = char[5];
 
-inline bool IsVideoId(const char* id) { return id[0] && id[1] && id[2] == 'd' && id[3] == 'c'; }
-inline bool IsAudioId(const char* id) { return id[0] && id[1] && id[2] == 'w' && id[3] == 'b'; }
-inline bool IsTextId(const char* id) { return id[0] && id[1] && id[2] == 't' && id[3] == 'x'; }
+inline bool IsVideoId(const char* id)
+{
+    return id[0] && id[1] && id[2] == 'd' && id[3] == 'c';
+}
+inline bool IsAudioId(const char* id)
+{
+    return id[0] && id[1] && id[2] == 'w' && id[3] == 'b';
+}
+inline bool IsTextId(const char* id)
+{
+    return id[0] && id[1] && id[2] == 't' && id[3] == 'x';
+}
 // Channel of a video id: the decimal value of its first two characters.
-inline int VideoChannelOf(const char* id) { return (id[0] - '0') * 10 + (id[1] - '0'); }
+inline int VideoChannelOf(const char* id)
+{
+    return (id[0] - '0') * 10 + (id[1] - '0');
+}
 
 // Result of VMediaParser::ReadPacket.
 enum PacketKind : int {
@@ -77,7 +89,8 @@ class VMediaDecoder {
 public:
     virtual bool Init() = 0;
     virtual void Release() = 0;
-    virtual bool DecodeAndShow(int channel, PictureSinkHandle window, const void* data, int size, bool show) = 0;
+    virtual bool DecodeAndShow(int channel, PictureSinkHandle window, const void* data, int size,
+                               bool show) = 0;
     virtual bool Redraw(int channel, PictureSinkHandle window) = 0;
     virtual void Flush(int channel) = 0;
     virtual void SetContrast(int channel, int value) = 0;

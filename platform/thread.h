@@ -61,12 +61,15 @@ public:
 
 private:
     std::string m_name;
-    std::thread m_thread;           // owned by the thread calling Begin/Stop
+    std::thread m_thread;  // owned by the thread calling Begin/Stop
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_running{false};
 };
 
-inline void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+inline void SleepMs(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 // Milliseconds of a monotonic clock, for pacing and timeouts.
 inline long long TickMs()

@@ -13,4 +13,3 @@ TEST(ThreadQueue, RefusesAPushThatWouldReachTheCapacity)
     EXPECT_FALSE(q.Push(bytes.data(), 40, 1));
     EXPECT_TRUE(q.Push(bytes.data(), 39, 2));
 }
-
