@@ -123,7 +123,7 @@ private:
 
     static int Clamp(int channel);
     // Scales, flips and presents the last picture; channel's picture lock held.
-    bool PaintLocked(Channel& ch, PictureSinkHandle window, int width, int height, CVipImgBase* painted);
+    bool PaintLocked(Channel& ch, int width, int height, CVipImgBase* painted);
 
     Channel m_channels[kChannels];
     std::atomic<int> m_threadCount{1};
