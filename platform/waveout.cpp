@@ -1,0 +1,371 @@
+#include "waveout.h"
+
+#include <SDL.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <vector>
+
+struct WaveOutDevice {
+    SDL_AudioDeviceID id = 0;
+    WAVEFORMATEX format{};
+    WaveOutProc callback = nullptr;
+    DWORD_PTR instance = 0;
+
+    std::mutex lock;
+    std::deque<WAVEHDR*> queue;  // --- protected by lock
+    DWORD headOffset = 0;        // bytes of queue.front() already pulled; protected by lock
+    uint64_t position = 0;       // bytes pulled or discarded since open; protected by lock
+
+    // Touched by the sound system's thread only.
+    std::vector<WAVEHDR*> finished;
+    std::vector<WaveOutPull> pulls;
+};
+
+namespace {
+
+std::atomic<DWORD> g_volume{0xFFFFFFFFu};
+
+std::mutex g_hookLock;
+std::shared_ptr<WaveOutPullHook> g_hook;  // --- protected by g_hookLock
+
+std::mutex g_devicesLock;
+std::set<HWAVEOUT> g_devices;  // --- protected by g_devicesLock
+
+bool InitAudioOnce()
+{
+    static std::once_flag once;
+    static bool ok = false;
+    std::call_once(once, [] {
+        ok = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+        if (!ok) {
+            std::printf("[waveOut] no sound system: %s\n", SDL_GetError());
+        }
+    });
+    return ok;
+}
+
+bool IsOpenDevice(HWAVEOUT device)
+{
+    std::lock_guard<std::mutex> lock(g_devicesLock);
+    return device != nullptr && g_devices.count(device) != 0;
+}
+
+int64_t SteadyNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Copies n bytes of samples, scaled by the process volume.
+void CopyScaled(const WAVEFORMATEX& format, uint8_t* out, const uint8_t* in, int n)
+{
+    const DWORD volume = g_volume.load(std::memory_order_relaxed);
+    if (volume == 0xFFFFFFFFu) {
+        std::memcpy(out, in, static_cast<size_t>(n));
+        return;
+    }
+    const int32_t gain[2] = {static_cast<int32_t>(volume & 0xFFFF), static_cast<int32_t>(volume >> 16)};
+    const int channels = format.nChannels == 2 ? 2 : 1;
+    if (format.wBitsPerSample == 16) {
+        for (int i = 0; i + 1 < n; i += 2) {
+            int16_t s;
+            std::memcpy(&s, in + i, 2);
+            const int ch = (i / 2) % channels;
+            s = static_cast<int16_t>((static_cast<int32_t>(s) * gain[ch]) / 0xFFFF);
+            std::memcpy(out + i, &s, 2);
+        }
+        if (n % 2) {
+            out[n - 1] = in[n - 1];
+        }
+    } else {
+        for (int i = 0; i < n; ++i) {
+            const int ch = i % channels;
+            out[i] = static_cast<uint8_t>(((static_cast<int32_t>(in[i]) - 128) * gain[ch]) / 0xFFFF + 128);
+        }
+    }
+}
+
+// Runs on SDL's audio thread.
+void SDLCALL PullAudio(void* userdata, Uint8* stream, int len)
+{
+    auto* device = static_cast<WaveOutDevice*>(userdata);
+    const int64_t now = SteadyNs();
+    int filled = 0;
+    device->finished.clear();
+    device->pulls.clear();
+    {
+        std::lock_guard<std::mutex> lock(device->lock);
+        while (filled < len && !device->queue.empty()) {
+            WAVEHDR* header = device->queue.front();
+            const int left = static_cast<int>(header->dwBufferLength - device->headOffset);
+            const int n = std::min(len - filled, left);
+            if (n > 0) {
+                const auto* src = reinterpret_cast<const uint8_t*>(header->lpData) + device->headOffset;
+                CopyScaled(device->format, stream + filled, src, n);
+                device->pulls.push_back({device, device->position, src, n, now});
+                filled += n;
+                device->headOffset += static_cast<DWORD>(n);
+                device->position += static_cast<uint64_t>(n);
+            }
+            if (device->headOffset >= header->dwBufferLength) {
+                device->queue.pop_front();
+                device->headOffset = 0;
+                header->dwFlags = (header->dwFlags.load() & ~WHDR_INQUEUE) | WHDR_DONE;
+                device->finished.push_back(header);
+            }
+        }
+    }
+    if (filled < len) {
+        std::memset(stream + filled, device->format.wBitsPerSample == 8 ? 0x80 : 0,
+                    static_cast<size_t>(len - filled));
+    }
+    if (!device->pulls.empty()) {
+        std::shared_ptr<WaveOutPullHook> hook;
+        {
+            std::lock_guard<std::mutex> lock(g_hookLock);
+            hook = g_hook;
+        }
+        if (hook && *hook) {
+            for (const WaveOutPull& pull : device->pulls) {
+                (*hook)(pull);
+            }
+        }
+    }
+    // The data of a finished header may be reused as soon as its owner hears of it.
+    if (device->callback) {
+        for (WAVEHDR* header : device->finished) {
+            device->callback(device, WOM_DONE, device->instance, reinterpret_cast<DWORD_PTR>(header), 0);
+        }
+    }
+}
+
+class CSystemWaveOut : public VWaveOut {
+public:
+    MMRESULT Open(HWAVEOUT* device, UINT deviceId, const WAVEFORMATEX* format, WaveOutProc callback,
+                  DWORD_PTR instance, DWORD flags) override
+    {
+        return waveOutOpen(device, deviceId, format, callback, instance, flags);
+    }
+    MMRESULT PrepareHeader(HWAVEOUT device, WAVEHDR* header, UINT size) override
+    {
+        return waveOutPrepareHeader(device, header, size);
+    }
+    MMRESULT UnprepareHeader(HWAVEOUT device, WAVEHDR* header, UINT size) override
+    {
+        return waveOutUnprepareHeader(device, header, size);
+    }
+    MMRESULT Write(HWAVEOUT device, WAVEHDR* header, UINT size) override
+    {
+        return waveOutWrite(device, header, size);
+    }
+    MMRESULT Reset(HWAVEOUT device) override { return waveOutReset(device); }
+    MMRESULT Close(HWAVEOUT device) override { return waveOutClose(device); }
+    MMRESULT GetPosition(HWAVEOUT device, MMTIME* time, UINT size) override
+    {
+        return waveOutGetPosition(device, time, size);
+    }
+};
+
+}  // namespace
+
+VWaveOut& SystemWaveOut()
+{
+    static CSystemWaveOut system;
+    return system;
+}
+
+MMRESULT waveOutOpen(HWAVEOUT* device, UINT deviceId, const WAVEFORMATEX* format, WaveOutProc callback,
+                     DWORD_PTR instance, DWORD flags)
+{
+    if (device == nullptr || format == nullptr) {
+        return MMSYSERR_INVALPARAM;
+    }
+    *device = nullptr;
+    if (deviceId != WAVE_MAPPER && deviceId != 0) {
+        return MMSYSERR_BADDEVICEID;
+    }
+    if (format->wFormatTag != WAVE_FORMAT_PCM || (format->nChannels != 1 && format->nChannels != 2) ||
+        (format->wBitsPerSample != 8 && format->wBitsPerSample != 16) || format->nSamplesPerSec < 1000 ||
+        format->nSamplesPerSec > 192000) {
+        return WAVERR_BADFORMAT;
+    }
+    if (!InitAudioOnce()) {
+        return MMSYSERR_NODRIVER;
+    }
+    auto created = std::make_unique<WaveOutDevice>();
+    created->format = *format;
+    created->callback = (flags & CALLBACK_FUNCTION) ? callback : nullptr;
+    created->instance = instance;
+    created->finished.reserve(16);
+    created->pulls.reserve(16);
+
+    SDL_AudioSpec want{};
+    want.freq = static_cast<int>(format->nSamplesPerSec);
+    want.format = format->wBitsPerSample == 16 ? AUDIO_S16LSB : AUDIO_U8;
+    want.channels = static_cast<Uint8>(format->nChannels);
+    // About 32 ms per pull, a power of two: SDL's dummy driver keeps real-time pace only then.
+    Uint16 samples = 64;
+    while (samples < 4096 && samples * 2 <= want.freq * 32 / 1000) {
+        samples = static_cast<Uint16>(samples * 2);
+    }
+    want.samples = samples;
+    want.callback = PullAudio;
+    want.userdata = created.get();
+    SDL_AudioSpec have{};
+    // No allowed changes: SDL converts to whatever the device wants.
+    created->id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (created->id == 0) {
+        std::printf("[waveOut] open failed: %s\n", SDL_GetError());
+        return MMSYSERR_NODRIVER;
+    }
+    HWAVEOUT opened = created.release();
+    {
+        std::lock_guard<std::mutex> lock(g_devicesLock);
+        g_devices.insert(opened);
+    }
+    *device = opened;
+    if (opened->callback) {
+        opened->callback(opened, WOM_OPEN, opened->instance, 0, 0);
+    }
+    SDL_PauseAudioDevice(opened->id, 0);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveOutPrepareHeader(HWAVEOUT device, WAVEHDR* header, UINT)
+{
+    if (!IsOpenDevice(device)) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    if (header == nullptr || header->lpData == nullptr) {
+        return MMSYSERR_INVALPARAM;
+    }
+    header->dwFlags = header->dwFlags.load() | WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveOutUnprepareHeader(HWAVEOUT device, WAVEHDR* header, UINT)
+{
+    if (!IsOpenDevice(device)) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    if (header == nullptr) {
+        return MMSYSERR_INVALPARAM;
+    }
+    if (header->dwFlags.load() & WHDR_INQUEUE) {
+        return WAVERR_STILLPLAYING;
+    }
+    header->dwFlags = header->dwFlags.load() & ~WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveOutWrite(HWAVEOUT device, WAVEHDR* header, UINT)
+{
+    if (!IsOpenDevice(device)) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    if (header == nullptr || header->lpData == nullptr) {
+        return MMSYSERR_INVALPARAM;
+    }
+    const DWORD flags = header->dwFlags.load();
+    if (!(flags & WHDR_PREPARED)) {
+        return WAVERR_UNPREPARED;
+    }
+    if (flags & WHDR_INQUEUE) {
+        return WAVERR_STILLPLAYING;
+    }
+    std::lock_guard<std::mutex> lock(device->lock);
+    header->dwFlags = (flags & ~WHDR_DONE) | WHDR_INQUEUE;
+    device->queue.push_back(header);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveOutReset(HWAVEOUT device)
+{
+    if (!IsOpenDevice(device)) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    std::vector<WAVEHDR*> finished;
+    {
+        std::lock_guard<std::mutex> lock(device->lock);
+        for (WAVEHDR* header : device->queue) {
+            device->position += header->dwBufferLength - device->headOffset;
+            device->headOffset = 0;
+            header->dwFlags = (header->dwFlags.load() & ~WHDR_INQUEUE) | WHDR_DONE;
+            finished.push_back(header);
+        }
+        device->queue.clear();
+    }
+    if (device->callback) {
+        for (WAVEHDR* header : finished) {
+            device->callback(device, WOM_DONE, device->instance, reinterpret_cast<DWORD_PTR>(header), 0);
+        }
+    }
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveOutClose(HWAVEOUT device)
+{
+    if (!IsOpenDevice(device)) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    {
+        std::lock_guard<std::mutex> lock(device->lock);
+        if (!device->queue.empty()) {
+            return WAVERR_STILLPLAYING;
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(g_devicesLock);
+        g_devices.erase(device);
+    }
+    // Waits for SDL's thread: no pull runs after this.
+    SDL_CloseAudioDevice(device->id);
+    if (device->callback) {
+        device->callback(device, WOM_CLOSE, device->instance, 0, 0);
+    }
+    delete device;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveOutGetPosition(HWAVEOUT device, MMTIME* time, UINT)
+{
+    if (!IsOpenDevice(device)) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    if (time == nullptr) {
+        return MMSYSERR_INVALPARAM;
+    }
+    std::lock_guard<std::mutex> lock(device->lock);
+    time->wType = TIME_BYTES;
+    time->cb = static_cast<DWORD>(device->position);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveOutSetVolume(HWAVEOUT, DWORD volume)
+{
+    g_volume = volume;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveOutGetVolume(HWAVEOUT, DWORD* volume)
+{
+    if (volume == nullptr) {
+        return MMSYSERR_INVALPARAM;
+    }
+    *volume = g_volume.load();
+    return MMSYSERR_NOERROR;
+}
+
+void waveOutSetPullHook(WaveOutPullHook hook)
+{
+    auto shared = hook ? std::make_shared<WaveOutPullHook>(std::move(hook)) : nullptr;
+    std::lock_guard<std::mutex> lock(g_hookLock);
+    g_hook = std::move(shared);
+}
