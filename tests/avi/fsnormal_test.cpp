@@ -1,0 +1,67 @@
+#include "engine/fsnormal.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+std::string ReadFile(const std::filesystem::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::filesystem::path TempPath(const char* name)
+{
+    return std::filesystem::path(testing::TempDir()) / name;
+}
+
+}  // namespace
+
+TEST(FSNormal, SecondOpenIsRefusedOnceAndTheFirstStreamStaysUsable)
+{
+    const auto first = TempPath("fsnormal_first.bin");
+    const auto second = TempPath("fsnormal_second.bin");
+    std::filesystem::remove(second);
+    CFSNormal fs;
+    ASSERT_TRUE(fs.Open(first.c_str(), "wb"));
+    ASSERT_EQ(fs.Write("abc", 3), 3);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(fs.Open(second.c_str(), "wb"));
+    std::fflush(stdout);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[CFSNormal] FP is Already Opened\n");
+    EXPECT_FALSE(std::filesystem::exists(second));
+    EXPECT_TRUE(fs.IsOpen());
+    EXPECT_EQ(fs.Write("def", 3), 3);
+    EXPECT_EQ(fs.Seek(1, 0), 0);
+    EXPECT_EQ(fs.Write("X", 1), 1);
+    EXPECT_EQ(fs.Seek(0, 2), 0);
+    EXPECT_EQ(fs.Write("g", 1), 1);
+    fs.Close();
+    EXPECT_EQ(ReadFile(first), "aXcdefg");
+}
+
+TEST(FSNormal, CloseWhenClosedDoesNothingAndOpenWorksAfterwards)
+{
+    const auto path = TempPath("fsnormal_reopen.bin");
+    CFSNormal fs;
+    fs.Close();
+    EXPECT_FALSE(fs.IsOpen());
+    EXPECT_EQ(fs.Write("abc", 3), 0);
+    EXPECT_NE(fs.Seek(0, 0), 0);
+    ASSERT_TRUE(fs.Open(path.c_str(), "wb"));
+    EXPECT_EQ(fs.Write("abc", 3), 3);
+    EXPECT_NE(fs.Seek(0, 3), 0);  // unknown origin
+    fs.Close();
+    fs.Close();
+    EXPECT_EQ(ReadFile(path), "abc");
+    EXPECT_FALSE(fs.Open((std::filesystem::path(testing::TempDir()) / "no/such/dir/x").c_str(), "wb"));
+    EXPECT_FALSE(fs.IsOpen());
+}
