@@ -1,0 +1,218 @@
+// mubexport: exports recordings from a card into a folder as AVI files, with a progress
+// bar on the terminal. Ctrl-C stops after the current packet and leaves the file being
+// written finished (shortened but valid). Exit status 0 only when every file was
+// written whole.
+#include "formats/aviwriter.h"
+#include "formats/exportfile.h"
+#include "formats/mubparser.h"
+
+#include <sys/stat.h>
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Set by SIGINT; read by the export before every packet.
+std::atomic<bool> g_cancel{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "used from a signal handler");
+
+void OnInterrupt(int)
+{
+    g_cancel.store(true);
+}
+
+void Usage()
+{
+    std::fprintf(stderr,
+                 "usage: mubexport [--card DIR]... --out DIR (NAME... | --category WORD) "
+                 "[--verbose]\n"
+                 "  WORD: REC, EVENT, PARKING or MANUAL\n"
+                 "  MUB_CARD=DIR also names a card folder\n");
+}
+
+int LibraryCategoryOfWord(const std::string& word)
+{
+    if (word == "EVENT") {
+        return MUB_CATEGORY_EVENT;
+    }
+    if (word == "REC") {
+        return MUB_CATEGORY_DRIVING;
+    }
+    if (word == "PARKING") {
+        return MUB_CATEGORY_PARKING;
+    }
+    if (word == "MANUAL") {
+        return MUB_CATEGORY_MANUAL;
+    }
+    return -1;
+}
+
+std::string DateKey(const std::string& name)
+{
+    const size_t a = name.find('_');
+    if (a == std::string::npos) {
+        return {};
+    }
+    const size_t b = name.find('_', a + 1);
+    const size_t c = b == std::string::npos ? std::string::npos : name.find('_', b + 1);
+    return name.substr(a + 1, b - a - 1) + (b == std::string::npos ? "" : name.substr(b + 1, c - b - 1));
+}
+
+// Redrawn in place on stderr; only when the shown percentage changes.
+class ProgressBar {
+public:
+    ProgressBar(std::string label, int index, int count)
+        : m_label(std::move(label)), m_index(index), m_count(count)
+    {
+    }
+    void Show(double fraction)
+    {
+        const int percent = static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 100.0);
+        if (percent == m_shown) {
+            return;
+        }
+        m_shown = percent;
+        constexpr int kWidth = 30;
+        const int filled = percent * kWidth / 100;
+        std::fprintf(stderr, "\r[%d/%d] [%s%s] %3d%% %s", m_index, m_count,
+                     std::string(static_cast<size_t>(filled), '#').c_str(),
+                     std::string(static_cast<size_t>(kWidth - filled), '.').c_str(), percent,
+                     m_label.c_str());
+    }
+    void End(const char* what)
+    {
+        std::fprintf(stderr, "\r[%d/%d] %s %s\033[K\n", m_index, m_count, what, m_label.c_str());
+    }
+
+private:
+    std::string m_label;
+    int m_index;
+    int m_count;
+    int m_shown = -1;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> cards;
+    std::vector<std::string> names;
+    std::string outDir;
+    std::string category;
+    bool verbose = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--card" && i + 1 < argc) {
+            cards.push_back(argv[++i]);
+        } else if (arg == "--out" && i + 1 < argc) {
+            outDir = argv[++i];
+        } else if (arg == "--category" && i + 1 < argc) {
+            category = argv[++i];
+        } else if (arg == "--verbose") {
+            verbose = true;
+        } else if (arg == "-h" || arg == "--help") {
+            Usage();
+            return 0;
+        } else if (!arg.empty() && arg[0] != '-') {
+            names.push_back(arg);
+        } else {
+            Usage();
+            return 2;
+        }
+    }
+    const int libraryCategory = category.empty() ? -1 : LibraryCategoryOfWord(category);
+    if (outDir.empty() || (names.empty() == category.empty()) || (!category.empty() && libraryCategory < 0)) {
+        Usage();
+        return 2;
+    }
+    if (const char* env = std::getenv("MUB_CARD"); env != nullptr && *env != '\0') {
+        cards.push_back(env);
+    }
+    struct stat st {};
+    if (stat(outDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        std::fprintf(stderr, "mubexport: %s is not a folder\n", outDir.c_str());
+        return 1;
+    }
+
+    MUBContext ctx = CreateLibraryContext();
+    if (ctx == nullptr) {
+        std::fprintf(stderr, "mubexport: cannot create the library context\n");
+        return 1;
+    }
+    for (const std::string& card : cards) {
+        if (!AddCardFolder(ctx, card.c_str())) {
+            std::fprintf(stderr, "mubexport: %s is not a card folder\n", card.c_str());
+        }
+    }
+    const uint8_t cardId = QueryCardId(ctx);
+    if (cardId == 0 || !OpenCard(ctx)) {
+        std::fprintf(stderr, "mubexport: no card found\n");
+        ReleaseLibraryContext(ctx);
+        return 1;
+    }
+    SetLibraryContext(ctx);
+    if (!category.empty()) {
+        std::vector<CardRecording> list = ListCardRecordings(ctx, cardId, libraryCategory);
+        std::stable_sort(list.begin(), list.end(),
+                         [](const auto& x, const auto& y) { return DateKey(x.name) > DateKey(y.name); });
+        for (const CardRecording& r : list) {
+            names.push_back(r.name);
+        }
+        if (names.empty()) {
+            std::fprintf(stderr, "mubexport: no %s recordings on the card\n", category.c_str());
+        }
+    }
+
+    struct sigaction sa {};
+    sa.sa_handler = OnInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+
+    CMUBParser parser;
+    parser.Start();
+    CAVIWriter writer;
+    int written = 0;
+    int failed = 0;
+    int cancelled = 0;
+    const int count = static_cast<int>(names.size());
+    for (int i = 0; i < count && !g_cancel.load(); ++i) {
+        ProgressBar bar(names[i], i + 1, count);
+        ExportOptions options;
+        options.cancel = &g_cancel;
+        options.traceAddData = verbose;
+        options.progress = [&bar](const ExportProgress& p) {
+            bar.Show(p.fraction);
+            return true;
+        };
+        bar.Show(0);
+        const ExportResult r = ExportRecording(parser, writer, names[i], outDir, options);
+        switch (r.status) {
+            case ExportStatus::Written:
+                ++written;
+                bar.End("written");
+                break;
+            case ExportStatus::Cancelled:
+                ++cancelled;
+                bar.End("cancelled, shortened file kept:");
+                break;
+            case ExportStatus::Failed:
+                ++failed;
+                bar.End("FAILED");
+                std::fprintf(stderr, "mubexport: %s\n", r.reason.c_str());
+                break;
+        }
+    }
+    parser.Stop();
+    SetLibraryContext(nullptr);
+    ReleaseLibraryContext(ctx);
+
+    std::fprintf(stderr, "mubexport: %d written, %d failed, %d cancelled, %d not started\n", written, failed,
+                 cancelled, count - written - failed - cancelled);
+    return written == count ? 0 : 1;
+}
