@@ -1,0 +1,250 @@
+// The per-file export against a scripted parser: what lands in the file, progress,
+// cancel, and what is left on disk when it fails.
+#include "avi_check.h"
+#include "engine/fsnormal.h"
+#include "formats/aviwriter.h"
+#include "formats/exportfile.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ScriptedParser : public VMediaParser {
+public:
+    struct Packet {
+        std::string id;  // "" for "no packet this time"
+        int length;
+    };
+    std::vector<Packet> packets;
+    MediaInfo info;
+    int openResult = 1;
+    size_t next = 0;
+    int closes = 0;
+
+    bool Start() override { return true; }
+    void Stop() override {}
+    int Open(char*, MediaInfo* out) override
+    {
+        next = 0;
+        *out = info;
+        return openResult;
+    }
+    void Close() override { ++closes; }
+    int ReadPacket(void*, int*) override { return kPacketEnd; }
+    int ParseMedia(char* id, void* buffer, int* size) override
+    {
+        if (next >= packets.size()) {
+            return -1;
+        }
+        const Packet& p = packets[next++];
+        std::memcpy(id, p.id.c_str(), p.id.size());
+        std::memset(buffer, static_cast<int>(next), static_cast<size_t>(p.length));
+        *size = p.length;
+        return 5;
+    }
+    VideoSize GetVideoSize(int channel) override { return channel < 2 ? VideoSize{320, 240} : VideoSize{}; }
+    int GetFrameRate(int) override { return 0; }
+    void GetAudioFormat(int* bits, int* rate) override
+    {
+        *bits = 16;
+        *rate = 8000;
+    }
+    int SeekTime(float) override { return 0; }
+    bool IsSeekSnapped() override { return true; }
+};
+
+// A file sink that stops writing after a byte budget, like a full disk.
+class ShortSink : public VFileSystem {
+public:
+    explicit ShortSink(long budget) : m_budget(budget) {}
+    bool Open(const char* path, const char* mode) override { return m_file.Open(path, mode); }
+    int Write(const void* data, int length) override
+    {
+        const int n = static_cast<int>(std::min<long>(length, std::max<long>(m_budget, 0)));
+        m_budget -= n;
+        return n > 0 ? m_file.Write(data, n) : 0;
+    }
+    void Close() override { m_file.Close(); }
+    int Seek(long offset, int origin) override { return m_file.Seek(offset, origin); }
+    bool IsOpen() override { return m_file.IsOpen(); }
+
+private:
+    CFSNormal m_file;
+    long m_budget;
+};
+
+class ExportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("mub_export_test_" + std::to_string(getpid()) + "_" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        parser.info.frameRate0 = 30;
+        parser.info.frameCount0 = 5;
+        options.traceAddData = false;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Five front pictures, rear pictures, sound, telemetry and an empty poll.
+    void TypicalRecording()
+    {
+        parser.packets = {{"00dc", 100}, {"01dc", 50}, {"02wb", 64}, {"03tx", 20}, {"00dc", 101}, {"", 0},
+                          {"00dc", 7},   {"02wb", 64}, {"00dc", 9},  {"01dc", 51}, {"00dc", 10}};
+    }
+    std::vector<std::string> Files() const
+    {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir)) {
+            names.push_back(e.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path dir;
+    ScriptedParser parser;
+    ExportOptions options;
+};
+
+TEST(ExportFileName, KeepsTheRecordingNameAndRefusesPaths)
+{
+    EXPECT_EQ(ExportFileName("REC_20261201_101500_D.avi"), "REC_20261201_101500_D.avi");
+    EXPECT_EQ(ExportFileName("REC_20261201_101500_D.avi,3.21"), "REC_20261201_101500_D.avi");
+    EXPECT_EQ(ExportFileName("REC_20261201_101500_D.AVI"), "REC_20261201_101500_D.AVI");
+    EXPECT_EQ(ExportFileName("REC_20261201_101500_D"), "REC_20261201_101500_D.avi");
+    EXPECT_EQ(ExportFileName(""), "");
+    EXPECT_EQ(ExportFileName(".."), "");
+    EXPECT_EQ(ExportFileName("../etc/passwd"), "");
+    EXPECT_EQ(ExportFileName("a\\b.avi"), "");
+    EXPECT_EQ(ExportFileName(std::string(59, 'x') + ".avi").size(), 63u);
+    EXPECT_EQ(ExportFileName(std::string(60, 'x') + ".avi"), "");
+}
+
+TEST_F(ExportTest, WritesVideoAndSoundUnderTheRecordingName)
+{
+    TypicalRecording();
+    parser.info.frameRate1 = 15;
+    CAVIWriter writer;
+    const ExportResult r = ExportRecording(parser, writer, "REC_a.avi,1.00", dir.string(), options);
+    ASSERT_EQ(r.status, ExportStatus::Written) << r.reason;
+    EXPECT_EQ(r.path, (dir / "REC_a.avi").string());
+    EXPECT_EQ(Files(), std::vector<std::string>{"REC_a.avi"});
+    EXPECT_EQ(r.framesWritten, 5);
+    EXPECT_EQ(r.packetsWritten, 9);
+    EXPECT_EQ(parser.closes, 1);
+    const AviSummary avi = ReadAviSummary(r.path);
+    ASSERT_TRUE(avi.valid);
+    // Two video channels: ids 00dc, 01dc, 02wb; the telemetry is not exported.
+    EXPECT_EQ(avi.Count("00dc"), 5);
+    EXPECT_EQ(avi.Count("01dc"), 2);
+    EXPECT_EQ(avi.Count("02wb"), 2);
+    EXPECT_EQ(avi.indexIds.size(), 9u);
+    EXPECT_EQ(avi.indexIds[1], "01dc");
+}
+
+TEST_F(ExportTest, ChannelTheRecordingDoesNotAnnounceIsLeftOut)
+{
+    TypicalRecording();  // rear pictures, but rear frame rate 0
+    CAVIWriter writer;
+    const ExportResult r = ExportRecording(parser, writer, "REC_a.avi", dir.string(), options);
+    ASSERT_EQ(r.status, ExportStatus::Written) << r.reason;
+    const AviSummary avi = ReadAviSummary(r.path);
+    ASSERT_TRUE(avi.valid);
+    EXPECT_EQ(avi.Count("00dc"), 5);  // not 7: rear pictures stay out of the front stream
+    EXPECT_EQ(avi.Count("01wb"), 2);
+    EXPECT_EQ(avi.indexIds.size(), 7u);
+}
+
+TEST_F(ExportTest, ProgressCountsFrontPictures)
+{
+    TypicalRecording();
+    std::vector<double> fractions;
+    options.progress = [&](const ExportProgress& p) {
+        EXPECT_EQ(p.framesTotal, parser.info.frameCount0);
+        fractions.push_back(p.fraction);
+        return true;
+    };
+    CAVIWriter writer;
+    ExportRecording(parser, writer, "REC_a.avi", dir.string(), options);
+    EXPECT_EQ(fractions, (std::vector<double>{0.0, 0.2, 0.4, 0.6, 0.8}));
+
+    parser.info.frameCount0 = 0;  // unknown total
+    fractions.clear();
+    ExportRecording(parser, writer, "REC_b.avi", dir.string(), options);
+    EXPECT_EQ(fractions, (std::vector<double>{0, 0, 0, 0, 0}));
+}
+
+TEST_F(ExportTest, CancelFinishesAShortenedValidFile)
+{
+    TypicalRecording();
+    std::atomic<bool> cancel{false};
+    options.cancel = &cancel;
+    options.progress = [&](const ExportProgress& p) {
+        if (p.framesDone == 2) {
+            cancel = true;  // like Ctrl-C arriving while the third picture is read
+        }
+        return true;
+    };
+    CAVIWriter writer;
+    ExportResult r = ExportRecording(parser, writer, "REC_a.avi", dir.string(), options);
+    ASSERT_EQ(r.status, ExportStatus::Cancelled);
+    EXPECT_EQ(r.framesWritten, 3);  // the packet in hand is still written
+    AviSummary avi = ReadAviSummary(r.path);
+    ASSERT_TRUE(avi.valid);
+    EXPECT_EQ(avi.Count("00dc"), 3);
+    EXPECT_EQ(Files(), std::vector<std::string>{"REC_a.avi"});
+
+    // The progress callback cancels the same way.
+    cancel = false;
+    options.progress = [](const ExportProgress& p) { return p.framesDone < 1; };
+    r = ExportRecording(parser, writer, "REC_b.avi", dir.string(), options);
+    ASSERT_EQ(r.status, ExportStatus::Cancelled);
+    EXPECT_EQ(r.framesWritten, 2);
+    EXPECT_TRUE(ReadAviSummary(r.path).valid);
+}
+
+TEST_F(ExportTest, FailuresLeaveNoFileBehind)
+{
+    TypicalRecording();
+    CAVIWriter writer;
+    parser.openResult = 0;
+    ExportResult r = ExportRecording(parser, writer, "REC_a.avi", dir.string(), options);
+    EXPECT_EQ(r.status, ExportStatus::Failed);
+    EXPECT_FALSE(r.reason.empty());
+    EXPECT_EQ(parser.closes, 1);
+
+    parser.openResult = 1;
+    r = ExportRecording(parser, writer, "REC_a.avi", (dir / "missing").string(), options);
+    EXPECT_EQ(r.status, ExportStatus::Failed);
+
+    r = ExportRecording(parser, writer, "../REC_a.avi", dir.string(), options);
+    EXPECT_EQ(r.status, ExportStatus::Failed);
+    EXPECT_TRUE(Files().empty());
+}
+
+TEST_F(ExportTest, ShortWriteFailsAndKeepsTheFileItWouldReplace)
+{
+    TypicalRecording();
+    {
+        std::ofstream old(dir / "REC_a.avi");
+        old << "an earlier export";
+    }
+    CAVIWriter writer(new ShortSink(600));  // headers fit, the packets do not
+    const ExportResult r = ExportRecording(parser, writer, "REC_a.avi", dir.string(), options);
+    EXPECT_EQ(r.status, ExportStatus::Failed);
+    EXPECT_EQ(Files(), std::vector<std::string>{"REC_a.avi"});
+    std::ifstream in(dir / "REC_a.avi");
+    std::string text;
+    std::getline(in, text);
+    EXPECT_EQ(text, "an earlier export");
+}
+
+}  // namespace
