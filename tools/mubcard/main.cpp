@@ -1,0 +1,209 @@
+// mubcard: writes a sample card folder for the viewer and the tests.
+//
+//   mubcard --out DIR [--seed N] [--per-category N] [--letters DTEN]
+//           [--duration SECONDS | --duration MIN-MAX] [--front WxH] [--rear WxH]
+//           [--third WxH] [--fps N] [--start YYYYMMDD_HHMMSS] [--synthetic]
+//
+// The same options and seed give the same bytes.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include "mublib/mub_card.h"
+#include "tools/mubcard/card_plan.h"
+#include "tools/mubcard/recording_maker.h"
+#include "tools/mubcard/telemetry_gen.h"
+
+namespace {
+
+void Usage()
+{
+    std::fprintf(stderr,
+                 "usage: mubcard --out DIR [--seed N] [--per-category N] [--letters DTEN]\n"
+                 "               [--duration SECONDS|MIN-MAX] [--front WxH] [--rear WxH] [--third WxH]\n"
+                 "               [--fps N] [--start YYYYMMDD_HHMMSS] [--synthetic]\n"
+                 "  --synthetic writes fake (not decodable) video payloads, fast, for big test cards.\n");
+}
+
+bool ParseSize(const char* text, int* w, int* h)
+{
+    char rest = 0;
+    if (std::sscanf(text, "%dx%d%c", w, h, &rest) != 2) {
+        return false;
+    }
+    // 4:2:0 pictures need even sizes; the description record holds 16 bits.
+    return *w >= 16 && *h >= 16 && *w <= 4096 && *h <= 4096 && *w % 2 == 0 && *h % 2 == 0;
+}
+
+bool ParseInt(const char* text, long lo, long hi, long* out)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text, &end, 10);
+    if (errno || end == text || *end || v < lo || v > hi) {
+        return false;
+    }
+    *out = v;
+    return true;
+}
+
+bool MakeDirs(const std::string& path)
+{
+    std::string cur;
+    for (size_t i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '/') {
+            if (!cur.empty() && ::mkdir(cur.c_str(), 0755) != 0 && errno != EEXIST) {
+                return false;
+            }
+        }
+        if (i < path.size()) {
+            cur += path[i];
+        }
+    }
+    return true;
+}
+
+bool WriteFile(const std::string& path, const void* data, size_t len)
+{
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+        return false;
+    }
+    const bool ok = std::fwrite(data, 1, len, f) == len;
+    return std::fclose(f) == 0 && ok;
+}
+
+bool ParseOptions(int argc, char** argv, CardOptions* o)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
+        long n = 0;
+        if (a == "--synthetic") {
+            o->synthetic = true;
+            continue;
+        }
+        if (!v) {
+            std::fprintf(stderr, "mubcard: %s needs a value\n", a.c_str());
+            return false;
+        }
+        ++i;
+        bool ok = true;
+        if (a == "--out") {
+            o->outDir = v;
+        } else if (a == "--seed") {
+            char* end = nullptr;
+            o->seed = std::strtoull(v, &end, 10);
+            ok = end != v && !*end;
+        } else if (a == "--per-category") {
+            ok = ParseInt(v, 0, 100000, &n);
+            o->perCategory = static_cast<int>(n);
+        } else if (a == "--letters") {
+            o->letters = v;
+            ok = !o->letters.empty() && o->letters.find_first_not_of("DTEN") == std::string::npos;
+        } else if (a == "--duration") {
+            int lo = 0, hi = 0;
+            char rest = 0;
+            const int got = std::sscanf(v, "%d-%d%c", &lo, &hi, &rest);
+            if (got == 1) {
+                hi = lo;
+            }
+            ok = (got == 1 || got == 2) && lo >= 1 && hi >= lo && hi <= 3600;
+            o->minSeconds = lo;
+            o->maxSeconds = hi;
+        } else if (a == "--front") {
+            ok = ParseSize(v, &o->width[0], &o->height[0]);
+        } else if (a == "--rear") {
+            ok = ParseSize(v, &o->width[1], &o->height[1]);
+        } else if (a == "--third") {
+            ok = ParseSize(v, &o->width[2], &o->height[2]);
+        } else if (a == "--fps") {
+            ok = ParseInt(v, 1, 120, &n);
+            o->fps = static_cast<int>(n);
+        } else if (a == "--start") {
+            time_t t = 0;
+            ok = ParseWallClock(v, &t);
+            o->start = v;
+        } else {
+            std::fprintf(stderr, "mubcard: unknown option %s\n", a.c_str());
+            return false;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "mubcard: bad value for %s: %s\n", a.c_str(), v);
+            return false;
+        }
+    }
+    if (o->outDir.empty()) {
+        std::fprintf(stderr, "mubcard: --out is required\n");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    av_log_set_level(AV_LOG_ERROR);
+    CardOptions options;
+    if (!ParseOptions(argc, argv, &options)) {
+        Usage();
+        return 2;
+    }
+    const std::string root = options.outDir;
+    for (int c = 0; c < 4; ++c) {
+        if (!MakeDirs(mub::CategoryFolder(root, c))) {
+            std::fprintf(stderr, "mubcard: cannot create %s\n", mub::CategoryFolder(root, c).c_str());
+            return 1;
+        }
+    }
+    if (!MakeDirs(root + "/" + mub::kSettingDir)) {
+        std::fprintf(stderr, "mubcard: cannot create the settings folder\n");
+        return 1;
+    }
+    // The card's own id: the library tells cards apart by it.
+    CRandom idRng(options.seed ^ 0xCA4DCA4Dull);
+    uint8_t id[16];
+    for (auto& b : id) {
+        b = static_cast<uint8_t>(idRng.Next());
+    }
+    const std::string& config = mub::DefaultConfigText();
+    if (!WriteFile(root + "/" + mub::kCardIdFile, id, sizeof id) ||
+        !WriteFile(root + "/" + mub::kConfigFile, config.data(), config.size())) {
+        std::fprintf(stderr, "mubcard: cannot write into %s\n", root.c_str());
+        return 1;
+    }
+
+    const auto plans = PlanCard(options);
+    CVehicleSim car;
+    int failed = 0;
+    for (size_t i = 0; i < plans.size(); ++i) {
+        const RecordingPlan& p = plans[i];
+        const bool cold = i == 0 || p.start - (plans[i - 1].start + plans[i - 1].seconds) > 60;
+        const auto text = car.Run(p, cold);
+        mub::RecordingName name;
+        mub::ParseRecordingName(p.name.c_str(), &name);
+        const std::string path = mub::RecordingPath(root, p.category, name.stem);
+        if (!MakeRecording(options, p, text, path)) {
+            ++failed;
+            continue;
+        }
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        const double mib = static_cast<double>(st.st_size) / (1024.0 * 1024.0);
+        std::printf("%s %d s %.2f MiB\n", p.name.c_str(), p.seconds, mib);
+        if (st.st_size <= 0x100000 || st.st_size >= 0xA000000) {
+            std::fprintf(stderr, "mubcard: %s is %.2f MiB; the viewer lists only 1 MiB < size < 160 MiB\n",
+                         p.name.c_str(), mib);
+        }
+    }
+    return failed ? 1 : 0;
+}
