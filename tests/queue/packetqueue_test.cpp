@@ -2,7 +2,74 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <deque>
+#include <random>
 #include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Entry {
+    std::vector<uint8_t> bytes;
+    int tag;
+};
+
+// Payload bytes that depend on the entry's sequence number and position.
+uint8_t ByteOf(uint32_t seq, size_t i)
+{
+    return static_cast<uint8_t>((seq * 2654435761u + i * 40503u) >> 13);
+}
+
+std::vector<uint8_t> PayloadOf(uint32_t seq, size_t length)
+{
+    std::vector<uint8_t> p(length);
+    for (size_t i = 0; i < length; ++i) {
+        p[i] = ByteOf(seq, i);
+    }
+    return p;
+}
+
+// Keeps stdout quiet while the bounded queue reports many empty pops.
+class SilenceStdout {
+public:
+    SilenceStdout()
+    {
+        std::fflush(stdout);
+        m_saved = dup(STDOUT_FILENO);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        close(null);
+    }
+    ~SilenceStdout()
+    {
+        std::fflush(stdout);
+        dup2(m_saved, STDOUT_FILENO);
+        close(m_saved);
+    }
+
+private:
+    int m_saved = -1;
+};
+
+std::string CapturePopEmpty(CThreadQueue& q, bool* popped)
+{
+    std::vector<uint8_t> buf(16);
+    void* out = buf.data();
+    int length = -1;
+    int tag = -1;
+    testing::internal::CaptureStdout();
+    *popped = q.Pop(&out, &length, &tag);
+    std::fflush(stdout);
+    return testing::internal::GetCapturedStdout();
+}
+
+}  // namespace
 
 TEST(ThreadQueue, RefusesAPushThatWouldReachTheCapacity)
 {
@@ -12,4 +79,226 @@ TEST(ThreadQueue, RefusesAPushThatWouldReachTheCapacity)
     EXPECT_TRUE(q.Push(bytes.data(), 60, 0));
     EXPECT_FALSE(q.Push(bytes.data(), 40, 1));
     EXPECT_TRUE(q.Push(bytes.data(), 39, 2));
+    EXPECT_FALSE(q.Push(bytes.data(), 1, 3));
+
+    // The refused pushes left nothing behind: exactly the two accepted entries come out.
+    std::vector<uint8_t> buf(100);
+    void* out = buf.data();
+    int length = 0;
+    int tag = 0;
+    ASSERT_TRUE(q.Pop(&out, &length, &tag));
+    EXPECT_EQ(length, 60);
+    EXPECT_EQ(tag, 0);
+    EXPECT_TRUE(q.Push(bytes.data(), 60, 4));  // room again once popped
+    ASSERT_TRUE(q.Pop(&out, &length, &tag));
+    EXPECT_EQ(length, 39);
+    EXPECT_EQ(tag, 2);
+}
+
+TEST(ThreadQueue, EmptyPopPrintsOncePerCall)
+{
+    CThreadQueue q;
+    ASSERT_TRUE(q.Init(1000));
+    bool popped = true;
+    EXPECT_EQ(CapturePopEmpty(q, &popped), "[CThreadQueue] Pop Empty\n");
+    EXPECT_FALSE(popped);
+    EXPECT_EQ(CapturePopEmpty(q, &popped), "[CThreadQueue] Pop Empty\n");
+    EXPECT_FALSE(popped);
+
+    ASSERT_TRUE(q.Push("abc", 3, 1));
+    q.Clear();
+    EXPECT_EQ(CapturePopEmpty(q, &popped), "[CThreadQueue] Pop Empty\n");
+}
+
+TEST(ThreadQueue, BadPushesAreRefused)
+{
+    CThreadQueue q;
+    ASSERT_TRUE(q.Init(100));
+    EXPECT_FALSE(q.Push(nullptr, 5, 0));
+    EXPECT_FALSE(q.Push("abc", -1, 0));
+    CThreadQueue uninitialised;
+    EXPECT_FALSE(uninitialised.Push("abc", 3, 0));
+}
+
+TEST(DecodeQueue, ZeroLengthPushStoresNothing)
+{
+    DecodeQueue q;
+    q.Push(100, "abc", 0);
+    q.Push(100, "abc", -5);
+    q.Push(100, nullptr, 5);
+    EXPECT_EQ(q.Count(), 0);
+    std::vector<uint8_t> buf(8);
+    int length = -1;
+    int tag = -1;
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(q.Pop(buf.data(), &length, &tag));
+    std::fflush(stdout);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // silent, unlike the bounded queue
+}
+
+// Random pushes, pops and clears against a plain deque, for both queue kinds.
+TEST(PacketQueues, KeepOrderLengthsAndTagsAfterAnyInterleaving)
+{
+    std::mt19937 rng(12345);
+    CThreadQueue bounded;
+    ASSERT_TRUE(bounded.Init(5000));
+    DecodeQueue unbounded;
+    std::deque<Entry> modelBounded;
+    std::deque<Entry> modelUnbounded;
+    size_t boundedBytes = 0;
+    std::vector<uint8_t> buf(4096);
+    uint32_t seq = 0;
+    SilenceStdout quiet;
+
+    for (int step = 0; step < 20000; ++step) {
+        const int action = static_cast<int>(rng() % 100);
+        if (action < 55) {
+            const size_t len = 1 + rng() % (rng() % 8 == 0 ? 4000 : 300);
+            Entry e{PayloadOf(seq, len), static_cast<int>(seq % 7)};
+            ++seq;
+            const bool fits = boundedBytes + len < 5000;
+            ASSERT_EQ(bounded.Push(e.bytes.data(), static_cast<int>(len), e.tag), fits);
+            if (fits) {
+                boundedBytes += len;
+                modelBounded.push_back(e);
+            }
+            unbounded.Push(e.tag, e.bytes.data(), static_cast<int>(len));
+            modelUnbounded.push_back(e);
+        } else if (action < 99) {
+            void* out = buf.data();
+            int length = -1;
+            int tag = -1;
+            ASSERT_EQ(bounded.Pop(&out, &length, &tag), !modelBounded.empty());
+            if (!modelBounded.empty()) {
+                const Entry& want = modelBounded.front();
+                ASSERT_EQ(length, static_cast<int>(want.bytes.size()));
+                ASSERT_EQ(tag, want.tag);
+                ASSERT_TRUE(std::equal(want.bytes.begin(), want.bytes.end(), buf.begin()));
+                boundedBytes -= want.bytes.size();
+                modelBounded.pop_front();
+            }
+            ASSERT_EQ(unbounded.Pop(buf.data(), &length, &tag), !modelUnbounded.empty());
+            if (!modelUnbounded.empty()) {
+                const Entry& want = modelUnbounded.front();
+                ASSERT_EQ(length, static_cast<int>(want.bytes.size()));
+                ASSERT_EQ(tag, want.tag);
+                ASSERT_TRUE(std::equal(want.bytes.begin(), want.bytes.end(), buf.begin()));
+                modelUnbounded.pop_front();
+            }
+            ASSERT_EQ(unbounded.Count(), static_cast<int>(modelUnbounded.size()));
+        } else {
+            bounded.Clear();
+            unbounded.Clear();
+            modelBounded.clear();
+            modelUnbounded.clear();
+            boundedBytes = 0;
+        }
+    }
+}
+
+namespace {
+
+constexpr uint32_t kStressEntries = 30000;
+
+size_t StressLength(std::mt19937& rng)
+{
+    // Mostly small entries, sometimes large ones that fill much of the bounded queue.
+    return 1 + (rng() % 16 == 0 ? rng() % 60000 : rng() % 2000);
+}
+
+// The consumer checks every byte; a tag is the entry's sequence number, so a gap is
+// allowed only right after the consumer cleared the queue itself.
+template <typename PopFn, typename ClearFn>
+void Consume(PopFn pop, ClearFn clear, std::atomic<bool>& producerDone, std::string* failure)
+{
+    std::vector<uint8_t> buf(64 * 1024);
+    std::mt19937 rng(7);
+    uint32_t expected = 0;
+    bool mayJump = false;
+    bool cleared = false;
+    while (expected < kStressEntries) {
+        int length = -1;
+        int tag = -1;
+        if (!pop(buf.data(), &length, &tag)) {
+            if (producerDone.load() && !pop(buf.data(), &length, &tag)) {
+                break;  // everything left was cleared
+            }
+            if (length < 0) {
+                std::this_thread::yield();
+                continue;
+            }
+        }
+        const auto seq = static_cast<uint32_t>(tag);
+        if (seq != expected && !(mayJump && seq > expected)) {
+            *failure = "entry " + std::to_string(seq) + " where " + std::to_string(expected) + " was due";
+            return;
+        }
+        for (size_t i = 0; i < static_cast<size_t>(length); ++i) {
+            if (buf[i] != ByteOf(seq, i)) {
+                *failure = "entry " + std::to_string(seq) + " byte " + std::to_string(i) + " differs";
+                return;
+            }
+        }
+        expected = seq + 1;
+        mayJump = false;
+        if (rng() % 5000 == 0) {
+            clear();
+            mayJump = true;
+            cleared = true;
+        }
+    }
+    if (!cleared && expected != kStressEntries) {
+        *failure = "only " + std::to_string(expected) + " entries arrived";
+    }
+}
+
+}  // namespace
+
+TEST(PacketQueues, BoundedQueueMovesEveryByteBetweenTwoThreads)
+{
+    CThreadQueue q;
+    ASSERT_TRUE(q.Init(256 * 1024));
+    std::atomic<bool> done{false};
+    std::string failure;
+    SilenceStdout quiet;
+    std::thread producer([&] {
+        std::mt19937 rng(99);
+        for (uint32_t seq = 0; seq < kStressEntries; ++seq) {
+            const std::vector<uint8_t> p = PayloadOf(seq, StressLength(rng));
+            while (!q.Push(p.data(), static_cast<int>(p.size()), static_cast<int>(seq))) {
+                std::this_thread::yield();
+            }
+        }
+        done = true;
+    });
+    Consume(
+        [&](uint8_t* buf, int* length, int* tag) {
+            void* out = buf;
+            return q.Pop(&out, length, tag);
+        },
+        [&] { q.Clear(); }, done, &failure);
+    producer.join();
+    EXPECT_EQ(failure, "");
+}
+
+TEST(PacketQueues, DecodeQueueMovesEveryByteBetweenTwoThreads)
+{
+    DecodeQueue q;
+    std::atomic<bool> done{false};
+    std::string failure;
+    std::thread producer([&] {
+        std::mt19937 rng(99);
+        for (uint32_t seq = 0; seq < kStressEntries; ++seq) {
+            const std::vector<uint8_t> p = PayloadOf(seq, StressLength(rng));
+            q.Push(static_cast<int>(seq), p.data(), static_cast<int>(p.size()));
+            if (q.Count() > 200) {
+                std::this_thread::yield();  // keep memory bounded when the consumer lags
+            }
+        }
+        done = true;
+    });
+    Consume([&](uint8_t* buf, int* length, int* tag) { return q.Pop(buf, length, tag); }, [&] { q.Clear(); },
+            done, &failure);
+    producer.join();
+    EXPECT_EQ(failure, "");
 }
