@@ -43,8 +43,8 @@ public:
     int Write(const void* pcm, int length) override;
     int OnError(int code) override;
 
-    // One attempt of Write.
-    int WriteOnce(const void* pcm, int length);
+    // One attempt of Write (virtual so that a test can count attempts).
+    virtual int WriteOnce(const void* pcm, int length);
 
     bool IsPlaying() override;
     int PendingBytes() override;
