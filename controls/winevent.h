@@ -1,0 +1,40 @@
+// Private window messages between widgets, carried as posted Qt events.
+// The message number is the event type, so every number used must be >= QEvent::User.
+#pragma once
+
+#include <QEvent>
+#include <QtGlobal>
+
+class QObject;
+
+// Messages the skinned controls send.
+constexpr int WM_SLIDER_DRAGGING = 0x28D1;  // thumb dragged to a new pixel
+constexpr int WM_SLIDER_SETTLED = 0x28D2;   // drag ended, or a key moved the thumb
+// Asks a radio-kind skin button to drop its check (another radio of its group took it).
+constexpr int WM_SKIN_UNCHECK = 0x0500;
+
+class CWinEvent : public QEvent {
+public:
+    CWinEvent(int message, qintptr wParam, qintptr lParam)
+        : QEvent(static_cast<QEvent::Type>(message)), m_message(message), m_wParam(wParam), m_lParam(lParam)
+    {
+    }
+
+    int message() const { return m_message; }
+    qintptr wParam() const { return m_wParam; }
+    qintptr lParam() const { return m_lParam; }
+
+    // The event of type `message` cast to a CWinEvent, or null when it is another kind of event.
+    static const CWinEvent* From(const QEvent* e);
+
+private:
+    int m_message;
+    qintptr m_wParam;
+    qintptr m_lParam;
+};
+
+// Posts (message, wParam, lParam) to the receiver's event queue; returns false when the receiver
+// is null or the message number is below QEvent::User.
+bool PostWinMessage(QObject* receiver, int message, qintptr wParam, qintptr lParam);
+// Delivers it at once on the calling (GUI) thread; returns what the receiver's event() returned.
+bool SendWinMessage(QObject* receiver, int message, qintptr wParam, qintptr lParam);
