@@ -16,7 +16,8 @@ void PacketFifo::Reserve(size_t bytes, size_t entries)
 
 void PacketFifo::Clear()
 {
-    m_head = m_tail = 0;
+    m_head = 0;
+    m_used = 0;
     m_lengths.clear();
     m_tags.clear();
     m_entryHead = 0;
@@ -24,50 +25,40 @@ void PacketFifo::Clear()
 
 void PacketFifo::Grow(size_t needed)
 {
-    const size_t inUse = BytesInUse();
     auto bigger = std::make_unique_for_overwrite<uint8_t[]>(needed);
-    if (inUse > 0) {
-        std::memcpy(bigger.get(), m_bytes.get() + m_head, inUse);
+    if (m_used > 0) {
+        const size_t first = std::min(m_used, m_capacity - m_head);
+        std::memcpy(bigger.get(), m_bytes.get() + m_head, first);
+        std::memcpy(bigger.get() + first, m_bytes.get(), m_used - first);
     }
     m_bytes = std::move(bigger);
     m_capacity = needed;
     m_head = 0;
-    m_tail = inUse;
-}
-
-void PacketFifo::Compact()
-{
-    if (m_head > 0) {
-        std::memmove(m_bytes.get(), m_bytes.get() + m_head, BytesInUse());
-        m_tail -= m_head;
-        m_head = 0;
-    }
-    if (m_entryHead > 0) {
-        const auto n = static_cast<std::ptrdiff_t>(m_entryHead);
-        m_lengths.erase(m_lengths.begin(), m_lengths.begin() + n);
-        m_tags.erase(m_tags.begin(), m_tags.begin() + n);
-        m_entryHead = 0;
-    }
 }
 
 void PacketFifo::Append(const void* data, int length, int tag)
 {
     const auto len = static_cast<size_t>(length);
-    if (m_tail + len > m_capacity) {
-        if (BytesInUse() + len <= m_capacity) {
-            Compact();  // the gap left by popped entries is enough
-        } else {
-            // Doubling keeps an unbounded queue from reallocating on every push.
-            Grow(std::max(BytesInUse() + len, 2 * m_capacity));
-        }
-    }
-    if (m_entryHead > 0 && m_lengths.size() == m_lengths.capacity()) {
-        Compact();
+    if (m_used + len > m_capacity) {
+        // Doubling keeps an unbounded queue from reallocating on every push.
+        Grow(std::max(m_used + len, 2 * m_capacity));
     }
     if (len > 0) {
-        std::memcpy(m_bytes.get() + m_tail, data, len);
+        const size_t tail = (m_head + m_used) % m_capacity;
+        const size_t first = std::min(len, m_capacity - tail);
+        const auto* src = static_cast<const uint8_t*>(data);
+        std::memcpy(m_bytes.get() + tail, src, first);
+        std::memcpy(m_bytes.get(), src + first, len - first);
     }
-    m_tail += len;
+    m_used += len;
+    // Drop the popped front of the entry lists only when that frees at least half of
+    // them; otherwise let them grow, so the cost per entry stays constant.
+    if (m_entryHead > 0 && m_lengths.size() == m_lengths.capacity() && 2 * m_entryHead >= m_lengths.size()) {
+        const auto n = static_cast<std::ptrdiff_t>(m_entryHead);
+        m_lengths.erase(m_lengths.begin(), m_lengths.begin() + n);
+        m_tags.erase(m_tags.begin(), m_tags.begin() + n);
+        m_entryHead = 0;
+    }
     m_lengths.push_back(length);
     m_tags.push_back(tag);
 }
@@ -78,15 +69,20 @@ bool PacketFifo::PopFront(void* buffer, int* length, int* tag)
         return false;
     }
     const int len = m_lengths[m_entryHead];
-    if (len > 0) {
-        std::memcpy(buffer, m_bytes.get() + m_head, static_cast<size_t>(len));
+    const auto n = static_cast<size_t>(len);
+    if (n > 0) {
+        const size_t first = std::min(n, m_capacity - m_head);
+        auto* dst = static_cast<uint8_t*>(buffer);
+        std::memcpy(dst, m_bytes.get() + m_head, first);
+        std::memcpy(dst + first, m_bytes.get(), n - first);
+        m_head = (m_head + n) % m_capacity;
     }
+    m_used -= n;
     *length = len;
     *tag = m_tags[m_entryHead];
-    m_head += static_cast<size_t>(len);
     ++m_entryHead;
     if (Entries() == 0) {
-        Clear();  // empty again: start at the front without moving anything
+        Clear();  // empty again: start at the front, so small queues rarely wrap
     }
     return true;
 }
@@ -121,6 +117,9 @@ bool CThreadQueue::Push(const void* data, int length, int tag)
 
 bool CThreadQueue::Pop(void** buffer, int* length, int* tag)
 {
+    if (buffer == nullptr || *buffer == nullptr || length == nullptr || tag == nullptr) {
+        return false;
+    }
     std::lock_guard<CSync> lock(m_lock);
     if (m_fifo.BytesInUse() == 0) {
         // Zero-length entries are dropped with the rest: nothing to deliver.
@@ -148,6 +147,9 @@ void DecodeQueue::Push(int tag, const void* data, int length)
 
 bool DecodeQueue::Pop(void* buffer, int* length, int* tag)
 {
+    if (buffer == nullptr || length == nullptr || tag == nullptr) {
+        return false;
+    }
     std::lock_guard<CSync> lock(m_lock);
     return m_fifo.PopFront(buffer, length, tag);
 }

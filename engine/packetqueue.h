@@ -10,8 +10,9 @@
 #include <vector>
 
 // The storage shared by both queues. Not locked: the owners lock around it.
-// Popped entries leave a gap at the front that is closed only when the space is
-// needed, so each payload is copied once in and once out.
+// Payloads live in a ring of bytes, so each payload is copied once in and once out
+// (in up to two pieces where it wraps) and nothing is ever moved to make room; only
+// an unbounded queue that outgrows its ring moves into a larger one.
 class PacketFifo {
 public:
     void Reserve(size_t bytes, size_t entries);
@@ -20,19 +21,18 @@ public:
     void Append(const void* data, int length, int tag);
     // Copies the first entry out and removes it; false when empty.
     bool PopFront(void* buffer, int* length, int* tag);
-    size_t BytesInUse() const { return m_tail - m_head; }
+    size_t BytesInUse() const { return m_used; }
     size_t Entries() const { return m_lengths.size() - m_entryHead; }
     size_t ByteCapacity() const { return m_capacity; }
 
 private:
-    void Compact();
     void Grow(size_t needed);
 
     // Raw storage, not std::vector: resizing a vector would zero every byte first.
-    std::unique_ptr<uint8_t[]> m_bytes;  // payloads; [m_head, m_tail) in use
+    std::unique_ptr<uint8_t[]> m_bytes;  // ring; m_used bytes from m_head, wrapping
     size_t m_capacity = 0;
     size_t m_head = 0;
-    size_t m_tail = 0;
+    size_t m_used = 0;
     std::vector<int> m_lengths;  // per entry; [m_entryHead, size) in use
     std::vector<int> m_tags;
     size_t m_entryHead = 0;
