@@ -37,6 +37,7 @@ bool CSingleThread::Begin(Body body)
     m_stop = false;
     m_running = true;
     m_thread = std::thread([this, body = std::move(body)] {
+        m_threadId = std::this_thread::get_id();
         // Linux limits thread names to 15 characters.
         pthread_setname_np(pthread_self(), m_name.substr(0, 15).c_str());
         while (!m_stop.load()) {
@@ -50,7 +51,11 @@ bool CSingleThread::Begin(Body body)
 void CSingleThread::Stop()
 {
     m_stop = true;
-    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) {
+    if (std::this_thread::get_id() == m_threadId.load()) {
+        return;  // the body stops its own thread: the loop ends, the owner joins
+    }
+    if (m_thread.joinable()) {
         m_thread.join();
+        m_threadId = std::thread::id();  // ids are reused once a thread is joined
     }
 }

@@ -62,6 +62,9 @@ public:
 private:
     std::string m_name;
     std::thread m_thread;  // owned by the thread calling Begin/Stop
+    // The running thread's own id, so that Stop from the body never touches m_thread
+    // while the owner may be joining it.
+    std::atomic<std::thread::id> m_threadId{};
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_running{false};
 };

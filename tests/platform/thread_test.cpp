@@ -53,6 +53,17 @@ TEST(SingleThread, BodyMayStopItsOwnThread)
     thread.Stop();  // the owner joins
 }
 
+TEST(SingleThread, BodyAndOwnerMayStopAtTheSameTime)
+{
+    for (int i = 0; i < 50; ++i) {
+        CSingleThread thread;
+        CSingleThread* self = &thread;
+        ASSERT_TRUE(thread.Begin([self] { self->Stop(); }));
+        thread.Stop();
+        EXPECT_FALSE(thread.IsRunning());
+    }
+}
+
 TEST(SingleThread, DestructorStopsTheThread)
 {
     std::atomic<int> calls{0};
