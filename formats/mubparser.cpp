@@ -317,6 +317,7 @@ int CMUBParser::Open(char* path, MediaInfo* info)
         info->extraCount = m_info[12];
     }
     m_end = false;
+    m_open = true;
     m_queue.Clear();
     m_running = true;
     return handle >= 0 && selected != 0 ? 1 : 0;
@@ -324,6 +325,7 @@ int CMUBParser::Open(char* path, MediaInfo* info)
 
 void CMUBParser::Close()
 {
+    m_open = false;
     m_running = false;
 }
 
@@ -501,7 +503,14 @@ int CMUBParser::SeekTime(float seconds)
                      static_cast<int>(std::clamp<long long>(limit, INT_MIN, INT_MAX)));
     }
 
-    m_running = wasRunning;
+    // The read-ahead may have reached the end of the recording long before the player
+    // did; a seek moves the read position, so reading goes on from there.
+    if (m_open) {
+        m_end = false;
+        m_running = true;
+    } else {
+        m_running = wasRunning;
+    }
     return TruncToInt(unit / static_cast<float>(fps) * static_cast<float>(n));
 }
 

@@ -63,6 +63,7 @@ public:
     VideoSize GetVideoSize(int channel) override;
     int GetFrameRate(int channel) override;
     void GetAudioFormat(int* bitsPerSample, int* sampleRate) override;
+    // Also resumes reading of an open recording whose end the read-ahead had reached.
     int SeekTime(float seconds) override;
     bool IsSeekSnapped() override { return true; }
 
@@ -97,6 +98,7 @@ private:
     // is paused; read by the caller's thread.
     int m_category = 0;
     int m_info[18] = {};
+    bool m_open = false;  // between Open and Close; caller's thread only
 
     std::atomic<bool> m_end{false};      // the library reported the end
     std::atomic<bool> m_running{false};  // the read-ahead thread reads only while set
