@@ -1,0 +1,205 @@
+// mubexport and the export unit on a real sample card, with FFmpeg's tools as the judge
+// of the files written.
+#include "avi_check.h"
+#include "formats/aviwriter.h"
+#include "formats/exportfile.h"
+#include "tests/parser/sample_card.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <cstdio>
+#include <sstream>
+
+using namespace sample;
+
+namespace {
+
+struct RunResult {
+    int status = -1;
+    std::string output;  // stdout and stderr together
+};
+
+RunResult RunCommand(const std::string& command)
+{
+    RunResult r;
+    FILE* p = popen((command + " 2>&1").c_str(), "r");
+    if (p == nullptr) {
+        return r;
+    }
+    char buf[4096];
+    size_t n = 0;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) {
+        r.output.append(buf, n);
+    }
+    const int raw = pclose(p);
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return r;
+}
+
+std::string Quote(const std::string& s)
+{
+    return "'" + s + "'";
+}
+
+// The FFmpeg checks every exported file must pass; frames[ch] = expected pictures of
+// video stream ch.
+void ExpectFfmpegAccepts(const std::string& avi, const std::vector<int>& frames)
+{
+    SCOPED_TRACE(avi);
+    const RunResult probe = RunCommand(std::string(FFPROBE_EXECUTABLE) + " -v error " + Quote(avi));
+    EXPECT_EQ(probe.status, 0);
+    EXPECT_EQ(probe.output, "");
+    const RunResult decode = RunCommand(std::string(FFMPEG_EXECUTABLE) + " -nostdin -v error -xerror -i " +
+                                        Quote(avi) + " -map 0:v -map 0:a -f null -");
+    EXPECT_EQ(decode.status, 0);
+    EXPECT_EQ(decode.output, "");
+    const RunResult count = RunCommand(std::string(FFPROBE_EXECUTABLE) +
+                                       " -v error -count_packets -select_streams v -show_entries "
+                                       "stream=nb_frames,nb_read_packets -of csv=p=0 " +
+                                       Quote(avi));
+    ASSERT_EQ(count.status, 0);
+    std::istringstream lines(count.output);
+    std::string line;
+    std::vector<int> seen;
+    while (std::getline(lines, line)) {
+        int nbFrames = -1;
+        int nbRead = -2;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%d,%d", &nbFrames, &nbRead), 2) << line;
+        EXPECT_EQ(nbFrames, nbRead);
+        seen.push_back(nbFrames);
+    }
+    EXPECT_EQ(seen, frames);
+}
+
+class ExportCard : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = std::make_unique<TempDir>("exportcard");
+        s_made = MakeCard(s_dir->Path() / "card",
+                          "--per-category 1 --letters DTEN --duration 3 --front 96x64 "
+                          "--rear 64x48 --third 64x48 --seed 21");
+    }
+    static void TearDownTestSuite() { s_dir.reset(); }
+    void SetUp() override
+    {
+        if (std::string(FFPROBE_EXECUTABLE).empty() || std::string(FFMPEG_EXECUTABLE).empty()) {
+            GTEST_SKIP() << "ffprobe/ffmpeg not found";
+        }
+        ASSERT_TRUE(s_made);
+        out = s_dir->Path() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(out);
+        fs::create_directories(out);
+    }
+    // Front, rear and third picture counts of a recording, as its description gives them.
+    static std::vector<int> DescribedFrames(CMUBParser& parser, const std::string& name)
+    {
+        MediaInfo info;
+        OpenByName(parser, name, &info);
+        parser.Close();
+        std::vector<int> frames = {info.frameCount0};
+        if (info.frameRate1 != 0) {
+            frames.push_back(info.frameCount1);
+        }
+        if (info.frameRate2 != 0) {
+            frames.push_back(parser.RecordingInfo(12));
+        }
+        return frames;
+    }
+
+    static std::unique_ptr<TempDir> s_dir;
+    static bool s_made;
+    fs::path out;
+};
+std::unique_ptr<TempDir> ExportCard::s_dir;
+bool ExportCard::s_made = false;
+
+TEST_F(ExportCard, MubexportWritesFilesFfmpegAccepts)
+{
+    std::vector<CardRecording> all;
+    {
+        OpenedCard card(s_dir->Path() / "card");
+        all = card.All();
+    }
+    ASSERT_EQ(all.size(), 4u);
+    std::string names;
+    for (const CardRecording& r : all) {
+        names += " " + Quote(r.name);
+    }
+    const std::string tool = std::string(MUB_BINARY_DIR) + "/tools/mubexport/mubexport";
+    const RunResult r = RunCommand(tool + " --card " + Quote((s_dir->Path() / "card").string()) + " --out " +
+                                   Quote(out.string()) + names);
+    ASSERT_EQ(r.status, 0) << r.output;
+
+    OpenedCard card(s_dir->Path() / "card");
+    CMUBParser parser;
+    for (const CardRecording& rec : all) {
+        const fs::path avi = out / rec.name;
+        ASSERT_TRUE(fs::exists(avi)) << rec.name;
+        EXPECT_TRUE(ReadAviSummary(avi.string()).valid);
+        ExpectFfmpegAccepts(avi.string(), DescribedFrames(parser, rec.name));
+    }
+    // Nothing else was left in the folder.
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 4);
+}
+
+TEST_F(ExportCard, MubexportFailsWhenARecordingIsMissing)
+{
+    const std::string tool = std::string(MUB_BINARY_DIR) + "/tools/mubexport/mubexport";
+    const RunResult r = RunCommand(tool + " --card " + Quote((s_dir->Path() / "card").string()) + " --out " +
+                                   Quote(out.string()) + " REC_20000101_000000_D.avi --category EVENT");
+    EXPECT_NE(r.status, 0);
+    const RunResult r2 = RunCommand(tool + " --card " + Quote((s_dir->Path() / "card").string()) + " --out " +
+                                    Quote(out.string()) + " REC_20000101_000000_D.avi");
+    EXPECT_EQ(r2.status, 1);
+    EXPECT_TRUE(fs::is_empty(out));
+    const RunResult r3 = RunCommand(tool + " --card " + Quote((s_dir->Path() / "card").string()) + " --out " +
+                                    Quote(out.string()) + " --category EVENT");
+    EXPECT_EQ(r3.status, 0) << r3.output;
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
+}
+
+TEST_F(ExportCard, CancelLeavesAShortenedFileFfmpegAccepts)
+{
+    OpenedCard card(s_dir->Path() / "card");
+    std::string name;
+    for (const CardRecording& r : card.All()) {
+        if (r.name[r.name.size() - 5] == 'T') {
+            name = r.name;
+        }
+    }
+    ASSERT_FALSE(name.empty());
+    CMUBParser parser;
+    parser.Start();
+    CAVIWriter writer;
+    std::atomic<bool> cancel{false};
+    ExportOptions options;
+    options.traceAddData = false;
+    options.cancel = &cancel;
+    options.progress = [&cancel](const ExportProgress& p) {
+        if (p.framesDone == 40) {
+            cancel = true;  // as SIGINT would, from anywhere
+        }
+        return true;
+    };
+    const ExportResult r = ExportRecording(parser, writer, name, out.string(), options);
+    parser.Stop();
+    ASSERT_EQ(r.status, ExportStatus::Cancelled) << r.reason;
+    EXPECT_EQ(r.framesWritten, 41);
+    const RunResult count =
+        RunCommand(std::string(FFPROBE_EXECUTABLE) +
+                   " -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets "
+                   "-of csv=p=0 " +
+                   Quote(r.path));
+    EXPECT_EQ(count.output, "41\n");
+    const RunResult probe = RunCommand(std::string(FFPROBE_EXECUTABLE) + " -v error " + Quote(r.path));
+    EXPECT_EQ(probe.status, 0);
+    EXPECT_EQ(probe.output, "");
+    const RunResult decode = RunCommand(std::string(FFMPEG_EXECUTABLE) + " -nostdin -v error -xerror -i " +
+                                        Quote(r.path) + " -map 0:v -map 0:a -f null -");
+    EXPECT_EQ(decode.status, 0);
+    EXPECT_EQ(decode.output, "");
+}
+
+}  // namespace
