@@ -22,6 +22,15 @@ constexpr double kFixedOne = 65536.0;
 constexpr float kMinContrast = 0.01f;
 constexpr float kMaxContrast = 2.0f;
 
+// A brightness of +-1 already moves every sample across the whole 0..255 range; the
+// scaler's own arithmetic wraps somewhere above +-10, so larger settings are held here.
+constexpr double kMaxBrightness = 4.0;
+
+int ToFixed(double value)
+{
+    return static_cast<int>(value * kFixedOne);
+}
+
 bool IsJpegStart(const void* data, int size)
 {
     const auto* p = static_cast<const unsigned char*>(data);
@@ -187,8 +196,10 @@ void CFFMH264_Decoder::ApplyColour()
         return;
     }
     const int* table = sws_getCoefficients(SWS_CS_DEFAULT);
-    sws_setColorspaceDetails(m_scaler, table, 0, table, 0, static_cast<int>(m_appliedBrightness * kFixedOne),
-                             static_cast<int>(m_appliedContrast * kFixedOne), static_cast<int>(kFixedOne));
+    const double brightness =
+        std::clamp(static_cast<double>(m_appliedBrightness), -kMaxBrightness, kMaxBrightness);
+    sws_setColorspaceDetails(m_scaler, table, 0, table, 0, ToFixed(brightness), ToFixed(m_appliedContrast),
+                             static_cast<int>(kFixedOne));
 }
 
 // ---------------------------------------------------------------- CDecoder

@@ -9,6 +9,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include <atomic>
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -153,6 +154,14 @@ TEST_F(DecoderTest, ColourSettings)
     cv::meanStdDev(Latest(sink), mean, spreadPlain);
     EXPECT_LT(spreadLow[1], spreadPlain[1] * 0.7);
     EXPECT_NEAR(cv::mean(Latest(sink))[1], plain, 0.5);
+
+    // Far-out values saturate the picture rather than overflow the 16.16 settings.
+    m_decoder.SetBrightness(1, INT_MAX);
+    ASSERT_TRUE(m_decoder.Redraw(1, &sink));
+    EXPECT_GT(cv::mean(Latest(sink))[1], 250);
+    m_decoder.SetBrightness(1, INT_MIN);
+    ASSERT_TRUE(m_decoder.Redraw(1, &sink));
+    EXPECT_LT(cv::mean(Latest(sink))[1], 5);
 }
 
 TEST(DecoderSettings, ValueRangesAndChannelClamping)
