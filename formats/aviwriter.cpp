@@ -37,7 +37,12 @@ constexpr int kAudioSamplesPerChunk = 2000;
 class ByteWriter {
 public:
     explicit ByteWriter(std::vector<uint8_t>* out) : m_out(out) {}
-    void Id(const char* four) { m_out->insert(m_out->end(), four, four + 4); }
+    void Id(const char* four)
+    {
+        for (int i = 0; i < 4; ++i) {
+            m_out->push_back(static_cast<uint8_t>(four[i]));
+        }
+    }
     void U32(uint32_t v)
     {
         for (int i = 0; i < 4; ++i) {
