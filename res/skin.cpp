@@ -1,7 +1,7 @@
 #include "res/skin.h"
 
 #include <QHash>
-#include <QIcon>
+#include <QPixmapCache>
 
 #include "res/resid.h"
 
@@ -71,8 +71,22 @@ QImage LoadSkinImage(int id)
 
 QPixmap LoadSkinBitmap(int id)
 {
+    // Pixmaps live on the GUI thread; the cache saves decoding the same image for every window.
+    const QString path = SkinImagePath(id);
+    if (path.isEmpty()) {
+        return {};
+    }
+    QPixmap pm;
+    if (QPixmapCache::find(path, &pm)) {
+        return pm;
+    }
     const QImage img = LoadSkinImage(id);
-    return img.isNull() ? QPixmap() : QPixmap::fromImage(img);
+    if (img.isNull()) {
+        return {};
+    }
+    pm = QPixmap::fromImage(img);
+    QPixmapCache::insert(path, pm);
+    return pm;
 }
 
 QList<int> SkinImageIds()

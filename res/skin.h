@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QImage>
+#include <QList>
 #include <QPixmap>
 #include <QString>
 
