@@ -1,0 +1,10 @@
+// Widgets need an application object; tests run under the offscreen platform.
+#include <gtest/gtest.h>
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

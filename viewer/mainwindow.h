@@ -1,0 +1,278 @@
+// The viewer's main window: a frameless, skinned dialog holding the recording list, the
+// video pictures, the transport, the telemetry display and the engine objects it drives.
+// Its handlers are split by function over the mainwindow_*.cpp units. Everything here runs
+// on the GUI thread unless a function says otherwise.
+#pragma once
+
+#include "engine/decoder.h"
+#include "engine/mediaplayer.h"
+#include "engine/wavebox.h"
+#include "formats/mubparser.h"
+#include "formats/telemetry.h"
+#include "viewer/graphstatic.h"
+#include "viewer/viewerconfig.h"
+
+#include <QFont>
+#include <QPixmap>
+#include <QPoint>
+#include <QWidget>
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+class QAbstractButton;
+class QLabel;
+class QTreeWidget;
+class QTreeWidgetItem;
+class CLangModule;
+class CPictureView;
+
+// Control ids of the main dialog.
+enum MainControlId {
+    IDC_MINIMIZE = 359,
+    IDC_QUIT = 360,
+    IDC_POSITION = 361,
+    IDC_VOLUME = 363,
+    IDC_PRE = 364,
+    IDC_PLAY = 365,
+    IDC_STOP = 366,
+    IDC_NEXT = 367,
+    IDC_BACK10 = 368,
+    IDC_FWD10 = 369,
+    IDC_OPEN = 371,
+    IDC_LIST = 374,
+    IDC_CURTIME = 375,
+    IDC_TOTALTIME = 376,
+    IDC_SETTINGS = 377,
+    IDC_CAPTURE = 378,
+    IDC_FULLSCREEN = 379,
+    IDC_CH3 = 380,
+    IDC_MUTE = 386,
+    IDC_RESTORE = 390,
+    IDC_SWAP = 399,
+    IDC_VIEW_MAP = 401,
+    IDC_VIEW_TWO = 402,
+    IDC_MAP_ENLARGE = 403,
+    IDC_MAP = 404,
+    IDC_BRIGHTNESS = 408,
+    IDC_PAUSE = 416,
+    IDC_ZOOM = 417,
+    IDC_SELECT_ALL = 423,
+    IDC_EXPORT = 431,
+    IDC_CAT_EVENT = 432,
+    IDC_CAT_MOTION = 433,
+    IDC_CAT_DRIVING = 434,
+    IDC_CAT_MANUAL = 435,
+    IDC_CAT_ALL = 438,
+    IDC_GRAPH = 441,
+    IDC_MIRROR = 574,
+    IDC_INERT = 577,
+    IDC_FRONT = 579,
+    IDC_REAR = 581,
+    IDC_SPEED = 585,
+    IDC_THIRD = 783,
+    IDC_SIG_TURN = 788,
+    IDC_SIG_PEDAL = 789,
+    IDC_SIG_GEAR = 790,
+    IDC_SIG_SPD = 791,
+    IDC_SIG_RPM = 792,
+    IDC_SIG_WAT = 793,
+    IDC_SIG_STEER = 794,
+    IDC_LABEL_FIRST = 795,  // labels 795..801
+    IDC_LABEL_LAST = 801,
+};
+
+// Private messages, posted as CWinEvent.
+constexpr int WM_CARD_CHANGED = 0x045A;
+constexpr int WM_SIGNALS_APPLIED = 0x0464;
+constexpr int WM_CH3_RETURN = 0x04C8;
+constexpr int WM_MEDIA_END = 0x07E8;
+
+// Playback timer id and period.
+constexpr int kPlaybackTimerId = 100;
+constexpr int kPlaybackTimerMs = 1000;
+
+class CSamplePlayerDlg : public QWidget {
+    Q_OBJECT
+
+public:
+    // Message box: returns the button pressed (QMessageBox::StandardButton). Tests replace
+    // it so that nothing blocks.
+    using MessageBoxFn =
+        std::function<int(QWidget* parent, const QString& text, const QString& caption, int buttons)>;
+
+    struct Options {
+        std::string cardFolder;    // a folder that counts as a card (empty: none)
+        std::string configFolder;  // empty: ConfigFolder()
+        MessageBoxFn messageBox;   // empty: a modal QMessageBox
+    };
+
+    explicit CSamplePlayerDlg(Options options, QWidget* parent = nullptr);
+    ~CSamplePlayerDlg() override;
+
+    // Builds the controls and starts the engine and the card watch, in start-up order.
+    bool OnInitDialog();
+
+    // ---- configuration (mainwindow.cpp)
+    void SaveConfig();
+    void LoadConfig();
+
+    // ---- recording library (mainwindow_library.cpp)
+    void ListCategory(int category);
+    void OnOpen();
+    void OnSelectAll();
+    void OnRowDoubleClicked(int row);
+    int RowCount() const;
+    QString RowText(int row, int column) const;
+    uint8_t CardId() const { return m_mubID.load(); }
+
+    // ---- playback (mainwindow_playback.cpp)
+    bool OpenAndPlay(const std::string& entry);
+    void OnPlay();
+    void OnPause();
+    void OnStop();
+    void OnNext();
+    void OnPre();
+    void OnSkipBack();
+    void OnSkipForward();
+    void OnSliderSettled(int id, int position);
+    void OnTick();
+    void UpdateTimeLabels(int64_t position, int64_t total);
+    void OnMediaEnd();
+    // True when the key-down was handled or swallowed.
+    bool OnKeyDown(int key, const QPoint& globalPos);
+    int CurrentRow() const { return m_currentRow; }
+
+    // ---- video presentation (mainwindow_video.cpp)
+    void SwapChannels();
+    void ApplyVideoLayout();
+    void ApplyWindowLayout(int mode);
+    void SetThirdChannelAvailable(bool available);
+    void OnSwap();
+    void OnViewMap();
+    void OnViewTwo();
+    void OnMirror();
+    int FrontPlace() const { return m_frontPos; }
+    int RearPlace() const { return m_rearPos; }
+    int MapPlace() const { return m_mapPos; }
+
+    // ---- telemetry display (mainwindow_telemetry.cpp)
+    void UpdateChart(int second);
+    void ResetChart(bool baselinePoint);
+    void RefreshVehicleSignals();
+    void ResetIndicators();
+    CTelemetryStore& Telemetry() { return m_telemetry; }
+
+    // For checks.
+    CQVZMediaPlayer& Player() { return m_player; }
+    CGraphStatic* Graph() const { return m_graph; }
+    CGraphStatic::SeriesHandle Series(int axis) const { return m_series[axis]; }
+    CPictureView* FrontView() const { return m_front; }
+    CPictureView* RearView() const { return m_rear; }
+    QWidget* Control(int id) const;
+    const std::string& ConfigDir() const { return m_configFolder; }
+    // How often each vehicle-signal control was redrawn (set) since start.
+    int SignalUpdates(int id) const;
+
+protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void timerEvent(QTimerEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    // mainwindow.cpp
+    void CreateFonts();
+    void InitControls();
+    void SkinControls();
+    void OnDestroy();
+    void OnMinimize();
+    void OnQuit();
+    void OnMute();
+    void OnVolumeMoved();
+    void OnBrightnessMoved();
+    void ApplyVolume(int position);
+    int MessageBox(const QString& text, const QString& caption, int buttons);
+    void Bind(int id, void (CSamplePlayerDlg::*handler)());
+
+    // mainwindow_library.cpp
+    void SetupList();
+    void StartCardWatch();
+    void StopCardWatch();
+    void CardWatchLoop();  // runs on the card-watch thread
+    void OnCardChanged();
+    void FillList(const std::vector<std::string>& entries);
+    void SelectRow(int row, bool focus);
+
+    // mainwindow_playback.cpp
+    void SetPlayVisible(bool playVisible);
+    void StartPlaybackTimer();
+    void StopPlaybackTimer();
+    bool PlayVisible() const;
+    static void OnPlayerEvent(void* user, int event, int a, int b);  // player worker thread
+
+    // mainwindow_video.cpp
+    void PlaceWidget(int id, int x, int y, int w, int h, int show /* 1 show, 0 hide, -1 keep */);
+    void MoveInto(QWidget* w, int x, int y, int width, int height);
+    void ComputeFullScreenRect();
+
+    // mainwindow_telemetry.cpp
+    void InitTelemetryDisplay();
+    void SetSignalNumber(int id, int value);
+    void SetSignalPicture(int id, int bitmapId);
+    void SetSpeedText(const QString& text);
+
+    Options m_options;
+    std::string m_configFolder;
+    std::string m_targetFolder;  // export target ("Info"/"TargetFolder")
+
+    // Engine objects, wired once; the player's threads use the others until Shutdown.
+    CDecoder m_decoder;
+    CMUBParser m_parser;
+    CWaveBox m_waveBox;
+    CQVZMediaPlayer m_player;
+    CTelemetryStore m_telemetry;
+    MUBContext m_mubContext = nullptr;
+    bool m_playerStarted = false;
+    bool m_destroyed = false;
+
+    // Card watch: m_mubID written by the watch thread, read by the GUI thread.
+    std::atomic<uint8_t> m_mubID{0};
+    std::atomic<bool> m_watchStop{false};
+    std::thread m_watchThread;
+
+    // GUI-thread state.
+    int m_currentRow = -1;
+    int64_t m_totalSeconds = 0;
+    bool m_busy = false;  // an export runs
+    int m_layoutMode = 1;
+    int m_frontPos = 0;
+    int m_rearPos = 0;
+    int m_mapPos = 0;
+    int m_fullX = 0, m_fullY = 0, m_fullW = 0, m_fullH = 0;
+    int m_timerId = 0;
+    int m_shownSamples = 0;  // G-sensor samples the chart shows
+    bool m_dragging = false;
+    QPoint m_dragOffset;
+    int m_primaryLanguage = 0;
+
+    QPixmap m_background;
+    QFont m_smallFont;
+    QFont m_largeFont;
+
+    // Controls (children of this window; ids kept on each).
+    QTreeWidget* m_list = nullptr;
+    QAbstractButton* m_selectAll = nullptr;
+    CPictureView* m_front = nullptr;
+    CPictureView* m_rear = nullptr;
+    CPictureView* m_third = nullptr;
+    CGraphStatic* m_graph = nullptr;
+    CGraphStatic::SeriesHandle m_series[3] = {};
+    QWidget* m_mapView = nullptr;
+    int m_signalUpdates[16] = {};  // by id - IDC_SIG_TURN
+};
