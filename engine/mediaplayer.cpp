@@ -662,15 +662,16 @@ bool CQVZMediaPlayer::WaitForSound(int timeMs)
         m_sync.WaitDrain(&m_runMode);
         return false;
     }
-    // The picture is due when the sound pulled by the device reaches its time. Sound still
-    // queued anywhere (here, at the output, at the device) has not been heard yet.
+    // The picture is due once the device has pulled the sound of its time (strictly past
+    // it: at the start nothing is pulled yet). Sound still queued anywhere (here, at the
+    // output, at the device) has not been heard.
     double heardMs = m_audioEndMs - unheard / bytesPerMs;
     if (heardMs - timeMs > 1000.0 / FpsOr30()) {
         ++m_lateFrames;
     }
     long long lastChangeMs = TickMs();
     int lastUnheard = unheard;
-    while (unheard > 0 && heardMs < timeMs && m_runMode.load() != kIdle) {
+    while (unheard > 0 && heardMs <= timeMs && m_runMode.load() != kIdle) {
         SleepMs(kSoundPollMs);
         unheard = m_sync.UnheardBytes();
         if (unheard < 0) {

@@ -1,0 +1,250 @@
+// mubplay: plays a recording of a card folder headless, with sound on the default sound
+// device and pictures into off-screen sinks, and reports what was presented and how far
+// sound and pictures were apart.
+//
+//   mubplay --card DIR NAME [--seconds S] [--seek-ms MS] [--dump-every N --dump-dir DIR]
+//           [--telemetry] [--front WxH] [--rear WxH] [--third WxH] [--pacer-log]
+//           [--drain-only]
+//   mubplay --card DIR --list
+//
+// --drain-only keeps the sound output's backlog from the player, which then paces
+// pictures only by the length of its sound queue (for comparison).
+//
+// Commands on standard input, one a line: "seek MS", "pause", "resume", "stop", "quit".
+// The last line of the output reads
+//   presented front=N rear=N third=N late=N av_offset_ms median=X max=Y
+// with n/a for X and Y when there was no sound to measure against.
+#include "tools/mubplay/session.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+void Usage()
+{
+    std::fprintf(stderr,
+                 "usage: mubplay --card DIR NAME [--seconds S] [--seek-ms MS]\n"
+                 "               [--dump-every N --dump-dir DIR] [--telemetry]\n"
+                 "               [--front WxH] [--rear WxH] [--third WxH] [--pacer-log] [--drain-only]\n"
+                 "       mubplay --card DIR --list\n"
+                 "commands on standard input: seek MS | pause | resume | stop | quit\n");
+}
+
+bool ParseSize(const char* text, VideoSize* size)
+{
+    char rest = 0;
+    return std::sscanf(text, "%dx%d%c", &size->width, &size->height, &rest) == 2 && size->width > 0 &&
+           size->height > 0 && size->width <= 8192 && size->height <= 8192;
+}
+
+bool ParseNumber(const char* text, long lo, long hi, long* out)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text, &end, 10);
+    if (errno || end == text || *end || v < lo || v > hi) {
+        return false;
+    }
+    *out = v;
+    return true;
+}
+
+// Reads command lines from standard input without blocking the caller for long.
+class CCommandReader {
+public:
+    // Returns a complete line when one is there within timeoutMs; false otherwise.
+    bool Next(std::string* line, int timeoutMs)
+    {
+        if (TakeLine(line)) {
+            return true;
+        }
+        if (m_eof) {
+            return false;
+        }
+        pollfd fd{STDIN_FILENO, POLLIN, 0};
+        if (poll(&fd, 1, timeoutMs) <= 0) {
+            return false;
+        }
+        char buffer[256];
+        const ssize_t n = read(STDIN_FILENO, buffer, sizeof(buffer));
+        if (n <= 0) {
+            m_eof = true;  // no more commands; playback goes on
+            return false;
+        }
+        m_pending.append(buffer, static_cast<size_t>(n));
+        return TakeLine(line);
+    }
+    bool AtEnd() const { return m_eof; }
+
+private:
+    bool TakeLine(std::string* line)
+    {
+        const size_t end = m_pending.find('\n');
+        if (end == std::string::npos) {
+            return false;
+        }
+        *line = m_pending.substr(0, end);
+        m_pending.erase(0, end + 1);
+        return true;
+    }
+    std::string m_pending;
+    bool m_eof = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    SessionOptions options;
+    double seconds = 0;
+    long seekMs = -1;
+    bool list = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
+        long n = 0;
+        if (a == "--telemetry") {
+            options.telemetry = true;
+        } else if (a == "--pacer-log") {
+            options.pacerLog = true;
+        } else if (a == "--drain-only") {
+            options.drainOnly = true;
+        } else if (a == "--list") {
+            list = true;
+        } else if (a.rfind("--", 0) == 0) {
+            if (v == nullptr) {
+                std::fprintf(stderr, "mubplay: %s needs a value\n", a.c_str());
+                return 2;
+            }
+            ++i;
+            bool ok = true;
+            if (a == "--card") {
+                options.card = v;
+            } else if (a == "--seconds") {
+                char* end = nullptr;
+                seconds = std::strtod(v, &end);
+                ok = end != v && !*end && seconds > 0 && seconds < 1e6;
+            } else if (a == "--seek-ms") {
+                ok = ParseNumber(v, 0, 0x7FFFFFFF, &seekMs);
+            } else if (a == "--dump-every") {
+                ok = ParseNumber(v, 1, 1000000, &n);
+                options.dumpEvery = static_cast<int>(n);
+            } else if (a == "--dump-dir") {
+                options.dumpDir = v;
+            } else if (a == "--front") {
+                ok = ParseSize(v, &options.size[0]);
+            } else if (a == "--rear") {
+                ok = ParseSize(v, &options.size[1]);
+            } else if (a == "--third") {
+                ok = ParseSize(v, &options.size[2]);
+            } else {
+                ok = false;
+            }
+            if (!ok) {
+                std::fprintf(stderr, "mubplay: bad option %s %s\n", a.c_str(), v);
+                Usage();
+                return 2;
+            }
+        } else if (options.name.empty()) {
+            options.name = a;
+        } else {
+            Usage();
+            return 2;
+        }
+    }
+    if (options.card.empty() || (options.name.empty() && !list) ||
+        (options.dumpEvery > 0 && options.dumpDir.empty())) {
+        Usage();
+        return 2;
+    }
+    if (list) {
+        MUBContext ctx = CreateLibraryContext();
+        AddCardFolder(ctx, options.card.c_str());
+        const uint8_t cardId = QueryCardId(ctx);
+        if (cardId == 0 || !OpenCard(ctx)) {
+            std::fprintf(stderr, "mubplay: no card in %s\n", options.card.c_str());
+            ReleaseLibraryContext(ctx);
+            return 1;
+        }
+        for (int category = 0; category < 4; ++category) {
+            for (const CardRecording& r : ListCardRecordings(ctx, cardId, category)) {
+                std::printf("%s %u\n", r.name.c_str(), r.lengthSecs);
+            }
+        }
+        ReleaseLibraryContext(ctx);
+        return 0;
+    }
+
+    CPlaybackSession session;
+    std::string error;
+    if (!session.Setup(options, &error)) {
+        std::fprintf(stderr, "mubplay: %s\n", error.c_str());
+        return 1;
+    }
+    session.Open();
+    if (seekMs >= 0) {
+        session.Player().SeekMs(static_cast<int>(seekMs));
+    }
+    const int64_t startNs = CPlaybackSession::NowNs();
+    CCommandReader commands;
+    bool quit = false;
+    while (!quit && !session.Ended()) {
+        if (seconds > 0 && static_cast<double>(CPlaybackSession::NowNs() - startNs) / 1e9 >= seconds) {
+            break;
+        }
+        std::string line;
+        if (!commands.Next(&line, 20)) {
+            if (commands.AtEnd()) {
+                SleepMs(20);
+            }
+            continue;
+        }
+        char word[16] = {};
+        long value = 0;
+        const int got = std::sscanf(line.c_str(), "%15s %ld", word, &value);
+        const std::string command = got >= 1 ? word : "";
+        if (command == "seek" && got == 2 && value >= 0) {
+            session.Player().SeekMs(static_cast<int>(std::min(value, 0x7FFFFFFFL)));
+        } else if (command == "pause") {
+            session.Player().Pause();
+        } else if (command == "resume") {
+            session.Player().Resume();
+        } else if (command == "stop") {
+            session.Player().Stop();
+        } else if (command == "quit") {
+            quit = true;
+        } else if (!command.empty()) {
+            std::fprintf(stderr, "mubplay: unknown command: %s\n", line.c_str());
+        }
+    }
+    const long long late = session.Player().LateFrames();
+    const bool sound = session.SoundPlaying();
+    session.Shutdown();
+
+    const CAvSyncMeter::Result r = session.Meter().Compute();
+    char offsets[96];
+    if (sound && !r.offsetsMs.empty()) {
+        std::printf("flashes=%d beeps=%d matched=%zu offset_ms min=%.1f median=%.1f max=%.1f\n",
+                    session.Meter().Flashes(), session.Meter().Beeps(), r.offsetsMs.size(), r.minMs,
+                    r.medianMs, r.maxMs);
+        std::printf("offsets_ms");
+        for (double offset : r.offsetsMs) {
+            std::printf(" %.1f", offset);
+        }
+        std::printf("\n");
+        std::snprintf(offsets, sizeof(offsets), "median=%.1f max=%.1f", r.medianMs, r.maxAbsMs);
+    } else {
+        std::snprintf(offsets, sizeof(offsets), "median=n/a max=n/a");
+    }
+    std::printf("presented front=%lld rear=%lld third=%lld late=%lld av_offset_ms %s\n", session.Presented(0),
+                session.Presented(1), session.Presented(2), late, offsets);
+    std::fflush(stdout);
+    return 0;
+}
