@@ -4,6 +4,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -281,6 +282,19 @@ TEST_F(Profile, FullDiskLeavesTheOriginal)
     EXPECT_FALSE(written);
     EXPECT_EQ(Contents(), kSample);
     EXPECT_EQ(FilesInDir(), std::vector<std::string>{"test.ini"});
+}
+
+TEST_F(Profile, ReadOnlyFolderLeavesTheOriginal)
+{
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root writes into read-only folders; FullDiskLeavesTheOriginal covers this";
+    }
+    Put(kSample);
+    fs::permissions(m_dir, fs::perms::owner_read | fs::perms::owner_exec);
+    const bool written = Set("config", "volume", "1");
+    fs::permissions(m_dir, fs::perms::owner_all);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(Contents(), kSample);
 }
 
 TEST_F(Profile, UnreadableFileIsNotReplaced)
