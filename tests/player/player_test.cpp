@@ -85,6 +85,7 @@ TEST_F(PlayerTest, FirstFrontPictureWaitsForTheCushion)
     };
     StartAndOpen({.frames = 40, .fps = 30});
     ASSERT_TRUE(WaitForEnd());
+    player.Shutdown();  // before the locals the decoder hook uses go
     // 700 ms at 30 fps: the 21st front frame starts presenting.
     EXPECT_EQ(deliveredAtFirst.load(), 21);
 }
@@ -98,6 +99,7 @@ TEST_F(PlayerTest, WithoutAFrameRateThereIsNoCushionAndTimeCountsAt30)
     };
     StartAndOpen({.frames = 45, .fps = 0, .textEvery = 15});
     ASSERT_TRUE(WaitForEnd());
+    player.Shutdown();
     EXPECT_EQ(deliveredAtFirst.load(), 1);
     EXPECT_EQ(player.FrameIndex(), 45);
     EXPECT_EQ(player.CurrentTimeMs(), 1500);
@@ -164,6 +166,7 @@ TEST_F(PlayerTest, PicturesWaitUntilAtMostOneSoundPacketIsQueued)
     };
     StartAndOpen({.frames = 60, .fps = 30, .audioBytes = 533});
     ASSERT_TRUE(WaitForEnd());
+    player.Shutdown();
     EXPECT_LE(worst.load(), 1);
 }
 
@@ -448,7 +451,9 @@ TEST_F(PlayerTest, PicturesFollowTheSoundTheDeviceHasPulled)
         audio.pulled += 64;
         SleepMs(1);
     }
-    ASSERT_TRUE(WaitForEnd());
+    const bool ended = WaitForEnd();
+    player.Shutdown();  // before the local sound output goes
+    ASSERT_TRUE(ended);
     std::lock_guard<std::mutex> guard(lock);
     ASSERT_EQ(pulledAt.size(), 50u);
     for (const auto& [frame, bytes] : pulledAt) {
