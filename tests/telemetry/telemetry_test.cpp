@@ -6,7 +6,9 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -237,6 +239,30 @@ TEST(TextPackets, OtherAndEmptyPacketsIgnored)
     CTelemetryStore::TextCallback(nullptr, "M\x80\x80\x80", 5, 5000);
     EXPECT_EQ(store.Samples().GSensorCount(), 1);
     EXPECT_EQ(store.Samples().GPSCount(), 0);
+}
+
+// Packets of any bytes and length, not zero-terminated, each in a buffer of exactly its
+// size: under ASan a read past the packet fails the test.
+TEST(TextPackets, ArbitraryBytesStayInsideThePacket)
+{
+    CTelemetryStore store;
+    std::mt19937 random(1234);
+    const std::string alphabet = "GMB,.0123456789AVNSEW=; -";
+    for (int i = 0; i < 3000; ++i) {
+        const size_t length = random() % 1100;
+        std::vector<char> packet(length);
+        for (char& c : packet) {
+            c = random() % 4 ? alphabet[random() % alphabet.size()] : static_cast<char>(random());
+        }
+        if (length > 0) {
+            packet[0] = "GMBX"[random() % 4];
+        }
+        if (length > 8 && random() % 2) {
+            std::memcpy(packet.data() + 1, "$GPRMC,", 7);
+        }
+        store.OnTextPacket(packet.data(), static_cast<int>(length), static_cast<int>(random() % 100000));
+    }
+    EXPECT_LE(store.Samples().GSensorCount(), 100);
 }
 
 // One thread delivers packets while another reads; readers must only ever see whole
