@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <string>
 
 extern "C" {
@@ -35,6 +36,18 @@ bool IsJpegStart(const void* data, int size)
 {
     const auto* p = static_cast<const unsigned char*>(data);
     return size >= 3 && p[0] == 0xFF && p[1] == 0xD8 && p[2] == 0xFF;
+}
+
+// An image the size of a (possibly absurdly large) sink; false instead of an exception
+// on the worker thread when memory runs out.
+bool AllocImage(CVipImgBase* image, int width, int height)
+{
+    try {
+        return image->Alloc(width, height);
+    } catch (const std::exception&) {
+        image->Free();
+        return false;
+    }
 }
 
 // "<dir>/<stem>.~part<ext>": beside the target and with its extension, so the image
@@ -236,7 +249,7 @@ bool CDecoder::PaintLocked(Channel& ch, int width, int height, CVipImgBase* pain
     // The sink (or a view reading it) may still hold the image painted last time: paint
     // into the other one, which Alloc replaces with fresh storage if it is shared too.
     std::swap(ch.display, ch.spare);
-    if (!ch.display.Alloc(width, height)) {
+    if (!AllocImage(&ch.display, width, height)) {
         return false;
     }
     if (!ch.decoder.Convert(width, height, ch.display.Stride(), ch.display.Pixels())) {
@@ -385,7 +398,7 @@ bool CDecoder::SaveSnapshot(int channel, const char* path)
         std::lock_guard<std::mutex> picture(ch.picture);
         int width = 0;
         int height = 0;
-        if (!ch.decoder.PictureSize(&width, &height) || !image.Alloc(width, height) ||
+        if (!ch.decoder.PictureSize(&width, &height) || !AllocImage(&image, width, height) ||
             !ch.decoder.Convert(width, height, image.Stride(), image.Pixels())) {
             return false;
         }
