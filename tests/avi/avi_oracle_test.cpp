@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -50,18 +51,8 @@ std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
-std::vector<std::string> Split(const std::string& line, char sep)
-{
-    std::vector<std::string> parts;
-    std::stringstream in(line);
-    std::string part;
-    while (std::getline(in, part, sep)) {
-        parts.push_back(part);
-    }
-    return parts;
-}
-
 struct Channel {
+    int slot;  // the camera channel: 0 front, 1 rear, 2 third
     int width;
     int height;
     int frames;
@@ -77,13 +68,17 @@ std::vector<int> WriteRecording(const std::string& path, const std::vector<Chann
         units.push_back(EncodeH264({c.width, c.height, c.frames, 15, 30}));
     }
     CAVIWriter writer;
-    for (size_t i = 0; i < channels.size(); ++i) {
-        writer.SetVideoSize(static_cast<int>(i), channels[i].width, channels[i].height);
-        writer.SetFrameRate(static_cast<int>(i), 15);
+    bool second = false;
+    bool third = false;
+    for (const Channel& c : channels) {
+        writer.SetVideoSize(c.slot, c.width, c.height);
+        writer.SetFrameRate(c.slot, 15);
+        second = second || c.slot == 1;
+        third = third || c.slot == 2;
     }
     writer.SetAudioRate(8000);
-    writer.SetTwoChannels(channels.size() >= 2);
-    writer.SetThreeChannels(channels.size() >= 3);
+    writer.SetTwoChannels(second);
+    writer.SetThreeChannels(third);
     EXPECT_TRUE(writer.Create(path.c_str()));
 
     std::vector<int16_t> pcm(2000);
@@ -96,7 +91,7 @@ std::vector<int> WriteRecording(const std::string& path, const std::vector<Chann
         for (size_t c = 0; c < units.size(); ++c) {
             if (f < units[c].size()) {
                 EXPECT_TRUE(writer.AddData(units[c][f].data(), static_cast<int>(units[c][f].size()),
-                                           static_cast<int>(c)));
+                                           channels[c].slot));
             }
         }
         if (f * 2 / 15 >= static_cast<size_t>(audioChunks)) {
@@ -120,7 +115,8 @@ std::vector<int> WriteRecording(const std::string& path, const std::vector<Chann
     return written;
 }
 
-void CheckWithFFmpeg(const std::string& path, const std::vector<int>& framesPerChannel)
+void CheckWithFFmpeg(const std::string& path, const std::vector<Channel>& channels,
+                     const std::vector<int>& framesPerChannel)
 {
     const std::string ffprobe = FFPROBE_EXECUTABLE;
     const std::string ffmpeg = FFMPEG_EXECUTABLE;
@@ -136,32 +132,40 @@ void CheckWithFFmpeg(const std::string& path, const std::vector<int>& framesPerC
         EXPECT_EQ(decode.output, "");
     }
 
+    // One "streams.stream.N.key=value" line per field.
     const RunResult streams = Run(ffprobe +
                                   " -v error -count_packets -show_entries "
-                                  "stream=codec_type,codec_name,codec_tag_string,nb_frames,nb_read_packets "
-                                  "-of csv=p=0 '" +
+                                  "stream=codec_type,codec_name,codec_tag_string,width,height,nb_frames,"
+                                  "nb_read_packets -of flat '" +
                                   path + "'");
     ASSERT_EQ(streams.status, 0) << streams.output;
-    const std::vector<std::string> lines = Lines(streams.output);
-    ASSERT_EQ(lines.size(), framesPerChannel.size() + 2) << streams.output;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        SCOPED_TRACE(lines[i]);
-        // codec_name,codec_type,codec_tag_string,nb_frames,nb_read_packets
-        const std::vector<std::string> f = Split(lines[i], ',');
-        ASSERT_GE(f.size(), 5u);
-        if (i < framesPerChannel.size()) {
-            EXPECT_EQ(f[0], "h264");
-            EXPECT_EQ(f[1], "video");
-            EXPECT_EQ(f[2], "AVC1");
-            EXPECT_EQ(f[3], std::to_string(framesPerChannel[i]));
-            EXPECT_EQ(f[4], std::to_string(framesPerChannel[i]));
-        } else if (i == framesPerChannel.size()) {
-            EXPECT_EQ(f[0], "pcm_s16le");
-            EXPECT_EQ(f[1], "audio");
-        } else {
-            EXPECT_EQ(f[1], "subtitle");
+    std::map<std::string, std::string> field;
+    for (const std::string& line : Lines(streams.output)) {
+        const size_t eq = line.find('=');
+        std::string value = line.substr(eq + 1);
+        if (value.size() >= 2 && value.front() == '"') {
+            value = value.substr(1, value.size() - 2);
         }
+        field[line.substr(0, eq)] = value;
     }
+    auto get = [&](size_t stream, const char* key) {
+        return field["streams.stream." + std::to_string(stream) + "." + key];
+    };
+    const size_t videos = channels.size();
+    EXPECT_EQ(get(videos + 2, "codec_type"), "") << "more streams than written";
+    for (size_t i = 0; i < videos; ++i) {
+        SCOPED_TRACE("video stream " + std::to_string(i));
+        EXPECT_EQ(get(i, "codec_name"), "h264");
+        EXPECT_EQ(get(i, "codec_type"), "video");
+        EXPECT_EQ(get(i, "codec_tag_string"), "AVC1");
+        EXPECT_EQ(get(i, "width"), std::to_string(channels[i].width));
+        EXPECT_EQ(get(i, "height"), std::to_string(channels[i].height));
+        EXPECT_EQ(get(i, "nb_frames"), std::to_string(framesPerChannel[i]));
+        EXPECT_EQ(get(i, "nb_read_packets"), std::to_string(framesPerChannel[i]));
+    }
+    EXPECT_EQ(get(videos, "codec_name"), "pcm_s16le");
+    EXPECT_EQ(get(videos, "codec_type"), "audio");
+    EXPECT_EQ(get(videos + 1, "codec_type"), "subtitle");
 }
 
 class AviOracle : public testing::Test {
@@ -186,15 +190,26 @@ protected:
 TEST_F(AviOracle, TwoChannelsWithSoundAndText)
 {
     const std::string path = PathOf("oracle_two_channels.avi");
-    const std::vector<int> frames = WriteRecording(path, {{320, 240, 45}, {176, 144, 40}});
+    const std::vector<Channel> channels = {{0, 320, 240, 45}, {1, 176, 144, 40}};
+    const std::vector<int> frames = WriteRecording(path, channels);
     ASSERT_EQ(frames, (std::vector<int>{45, 40}));
-    CheckWithFFmpeg(path, frames);
+    CheckWithFFmpeg(path, channels, frames);
 }
 
 TEST_F(AviOracle, ThreeChannelsWithSoundAndText)
 {
     const std::string path = PathOf("oracle_three_channels.avi");
-    const std::vector<int> frames = WriteRecording(path, {{320, 240, 31}, {176, 144, 31}, {160, 96, 33}});
+    const std::vector<Channel> channels = {{0, 320, 240, 31}, {1, 176, 144, 31}, {2, 160, 96, 33}};
+    const std::vector<int> frames = WriteRecording(path, channels);
     ASSERT_EQ(frames, (std::vector<int>{31, 31, 33}));
-    CheckWithFFmpeg(path, frames);
+    CheckWithFFmpeg(path, channels, frames);
+}
+
+TEST_F(AviOracle, FrontAndThirdChannelWithoutRear)
+{
+    const std::string path = PathOf("oracle_front_and_third.avi");
+    const std::vector<Channel> channels = {{0, 320, 240, 30}, {2, 176, 144, 36}};
+    const std::vector<int> frames = WriteRecording(path, channels);
+    ASSERT_EQ(frames, (std::vector<int>{30, 36}));
+    CheckWithFFmpeg(path, channels, frames);
 }
