@@ -427,13 +427,23 @@ ReadResult CMubReader::Next(void* buffer, uint32_t capacity, PacketInfo* info)
         return ReadResult::kError;
     }
     PacketInfo p;
-    if (m_pos < m_header.dataOffset || m_pos + kPacketHeaderBytes > m_header.dataEnd ||
-        !ReadPacketHeader(m_pos, &p)) {
-        return ReadResult::kEnd;
-    }
-    const uint64_t end = m_pos + kPacketHeaderBytes + p.length;
-    if (end > m_header.dataEnd) {
-        return ReadResult::kEnd;
+    uint64_t end = 0;
+    for (;;) {
+        if (m_pos < m_header.dataOffset || m_pos + kPacketHeaderBytes > m_header.dataEnd) {
+            return ReadResult::kEnd;
+        }
+        if (ReadPacketHeader(m_pos, &p)) {
+            end = m_pos + kPacketHeaderBytes + p.length;
+            if (end <= m_header.dataEnd) {
+                break;
+            }
+        }
+        // A damaged packet inside the data: go on at the next key unit, if the index has one.
+        auto next = std::upper_bound(m_keyIndex.begin(), m_keyIndex.end(), m_pos);
+        if (next == m_keyIndex.end()) {
+            return ReadResult::kEnd;
+        }
+        m_pos = *next;
     }
     if (p.length > capacity) {
         m_pos = end;

@@ -139,7 +139,8 @@ public:
     const std::vector<uint64_t>& KeyIndex() const { return m_keyIndex; }
 
     // Next packet into buffer (capacity bytes). kTooBig skips the packet and leaves
-    // info untouched; kEnd at the end of the data or at the first damaged packet.
+    // info untouched; a damaged packet is passed over to the next key unit in the index,
+    // and kEnd comes at the end of the data or at damage with no key unit after it.
     ReadResult Next(void* buffer, uint32_t capacity, PacketInfo* info);
     // Moves reading to front key unit n (clamped to the last one). False without any.
     bool SeekKeyUnit(int n);

@@ -194,6 +194,41 @@ int MUB_AddCardFolder(MUBContext ctx, const char* path)
     return 1;
 }
 
+int MUB_GetCardRoots(MUBContext ctx, char* roots, int slotBytes, int capacity)
+{
+    if (!ctx || !roots || slotBytes <= 0 || capacity <= 0) {
+        return 0;
+    }
+    std::lock_guard<std::mutex> guard(ctx->lock);
+    std::vector<std::string> found;
+    for (const auto* list : {&ctx->folders, &ctx->envFolders}) {
+        for (const std::string& f : *list) {
+            if (mub::HoldsCardLayout(f) && std::find(found.begin(), found.end(), f) == found.end()) {
+                found.push_back(f);
+            }
+        }
+    }
+    if (ctx->scanRemovable) {
+        for (const std::string& m : mub::RemovableMountPoints("/proc/self/mounts", "/sys")) {
+            if (std::find(found.begin(), found.end(), m) == found.end()) {
+                found.push_back(m);
+            }
+        }
+    }
+    int n = 0;
+    for (const std::string& f : found) {
+        if (n == capacity) {
+            break;
+        }
+        if (f.size() < static_cast<size_t>(slotBytes)) {
+            CopyText(roots + static_cast<size_t>(n) * static_cast<size_t>(slotBytes),
+                     static_cast<size_t>(slotBytes), f);
+            ++n;
+        }
+    }
+    return n;
+}
+
 int MUB_GetCardId(MUBContext ctx, uint8_t* cardId)
 {
     if (!ctx) {

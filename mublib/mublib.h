@@ -110,6 +110,13 @@ int MUB_Seek(MUBContext ctx, int target, int limit);
  * card layout (the --card option and the MUB_CARD variable). */
 int MUB_AddCardFolder(MUBContext ctx, const char* path);
 
+/* Not an ordinal: the folders where the camera's configuration may be found, in the
+ * order to try them: named folders that hold the card layout, then the root of every
+ * mounted removable volume (with or without the layout). Each is written zero-terminated
+ * into a slot of slotBytes bytes; a folder that does not fit its slot is left out.
+ * Returns the number written (at most capacity). */
+int MUB_GetCardRoots(MUBContext ctx, char* roots, int slotBytes, int capacity);
+
 #ifdef __cplusplus
 }
 #endif

@@ -139,6 +139,19 @@ TEST_F(ApiTest, ExplicitFoldersComeFirstInTheOrderGiven)
     EXPECT_EQ(MUB_OpenCard(ctx), 1);
 }
 
+TEST_F(ApiTest, CardRootsAreTheFoldersHoldingTheLayout)
+{
+    const std::string plain = dir.Path() + "/plain";
+    std::filesystem::create_directories(plain);
+    MUB_AddCardFolder(ctx, plain.c_str());
+    char roots[4][256] = {};
+    ASSERT_EQ(MUB_GetCardRoots(ctx, roots[0], 256, 4), 1);
+    EXPECT_EQ(std::string(roots[0]), root);
+    // A slot too small for the path leaves it out rather than cutting it.
+    EXPECT_EQ(MUB_GetCardRoots(ctx, roots[0], static_cast<int>(root.size()), 4), 0);
+    EXPECT_EQ(MUB_GetCardRoots(ctx, roots[0], 256, 0), 0);
+}
+
 TEST_F(ApiTest, ListsNamesSizesAndLengthsPerCategory)
 {
     Add(1, "REC_20261201_080000_D", 3, true);

@@ -215,6 +215,34 @@ TEST_F(ContainerTest, DamagedIndexFallsBackToScan)
     ExpectSamePackets(script, ReadAll(r));
 }
 
+TEST_F(ContainerTest, DamagedPacketIsPassedOverToTheNextKeyUnit)
+{
+    // Damage the sync byte of a packet in the middle of second 2.
+    size_t victim = 0, resume = 0;
+    uint64_t pos = mub::kHeaderBytes, victimPos = 0;
+    int keys = 0;
+    for (size_t i = 0; i < script.size(); ++i) {
+        if (script[i].type == 0 && script[i].status == mub::kStatusKey && keys++ == 3) {
+            resume = i;
+            break;
+        }
+        if (victim == 0 && script[i].timeMs == 2500) {
+            victim = i;
+            victimPos = pos;
+        }
+        pos += mub::kPacketHeaderBytes + script[i].bytes.size();
+    }
+    ASSERT_GT(victim, 0u);
+    ASSERT_GT(resume, victim);
+    std::vector<uint8_t> b = bytes;
+    b[victimPos] ^= 0xFF;
+    CMubReader r;
+    ASSERT_TRUE(OpenBytes(r, b));
+    std::vector<ScriptPacket> want(script.begin(), script.begin() + static_cast<long>(victim));
+    want.insert(want.end(), script.begin() + static_cast<long>(resume), script.end());
+    ExpectSamePackets(want, ReadAll(r));
+}
+
 TEST_F(ContainerTest, RandomCorruptionNeverCrashesOrHangs)
 {
     std::mt19937 rng(1234);
