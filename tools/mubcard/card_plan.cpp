@@ -47,8 +47,10 @@ std::vector<RecordingPlan> PlanCard(const CardOptions& options)
         p.seed = rng.Next();
         p.name = mub::MakeRecordingName(p.category, p.start, p.letter);
         plans.push_back(p);
-        // Driving follows driving closely; anything else is followed by a longer pause.
-        t += p.seconds + (p.category == 1 ? rng.Range(0, 5) : rng.Range(60, 1800)) + 1;
+        // Driving follows driving closely; anything else is followed by a longer pause,
+        // shorter on big cards so that they still span only a few days.
+        const int pauseMax = std::clamp(3 * 86400 / static_cast<int>(order.size()), 120, 1800);
+        t += p.seconds + (p.category == 1 ? rng.Range(0, 5) : rng.Range(60, pauseMax)) + 1;
     }
     return plans;
 }

@@ -185,6 +185,7 @@ int main(int argc, char** argv)
     const auto plans = PlanCard(options);
     CVehicleSim car;
     int failed = 0;
+    int unlisted = 0;
     for (size_t i = 0; i < plans.size(); ++i) {
         const RecordingPlan& p = plans[i];
         const bool cold = i == 0 || p.start - (plans[i - 1].start + plans[i - 1].seconds) > 60;
@@ -201,9 +202,14 @@ int main(int argc, char** argv)
         const double mib = static_cast<double>(st.st_size) / (1024.0 * 1024.0);
         std::printf("%s %d s %.2f MiB\n", p.name.c_str(), p.seconds, mib);
         if (st.st_size <= 0x100000 || st.st_size >= 0xA000000) {
-            std::fprintf(stderr, "mubcard: %s is %.2f MiB; the viewer lists only 1 MiB < size < 160 MiB\n",
-                         p.name.c_str(), mib);
+            ++unlisted;
         }
+    }
+    if (unlisted > 0) {
+        std::fprintf(
+            stderr,
+            "mubcard: %d recording(s) outside 1 MiB < size < 160 MiB; the viewer does not list them\n",
+            unlisted);
     }
     return failed ? 1 : 0;
 }
