@@ -7,11 +7,14 @@
 
 class QObject;
 
+// Private messages are numbered from here, as on the original window system.
+constexpr int WM_USER = 0x0400;
+
 // Messages the skinned controls send.
 constexpr int WM_SLIDER_DRAGGING = 0x28D1;  // thumb dragged to a new pixel
 constexpr int WM_SLIDER_SETTLED = 0x28D2;   // drag ended, or a key moved the thumb
 // Asks a radio-kind skin button to drop its check (another radio of its group took it).
-constexpr int WM_SKIN_UNCHECK = 0x0500;
+constexpr int WM_SKIN_UNCHECK = WM_USER + 0x100;
 
 class CWinEvent : public QEvent {
 public:

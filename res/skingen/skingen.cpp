@@ -400,7 +400,9 @@ void GlyphSkip(QPainter& p, const QRectF& r, QColor c, int dir)
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(c, 1.4, Qt::SolidLine, Qt::RoundCap));
     const QRectF arc(m.x() - rad - 3, m.y() - rad, 2 * rad + 6, 2 * rad);
-    p.drawArc(arc, (dir < 0 ? 120 : 60 - 280 + 0) * 16 + (dir < 0 ? 0 : 0), dir < 0 ? 280 * 16 : 280 * 16);
+    // an open circle whose gap sits at the top, on the side the arrow points to
+    const int startDeg = dir < 0 ? 120 : -220;
+    p.drawArc(arc, startDeg * 16, 280 * 16);
     // arrow head at the arc's start
     p.setPen(Qt::NoPen);
     p.setBrush(c);
@@ -1073,8 +1075,7 @@ int main(int argc, char** argv)
     // skinned check boxes, drawn opaque over their place
     OpaqueBox(QStringLiteral("box_mute"), bg, QRect(684, 472, 27, 22), [](QPainter& p, int s) {
         const QRectF r(0, 0, 27, 22);
-        GlyphSpeaker(p, r, s == kSkinDisabled ? kGlyphDisabled : (s == kSkinSelected ? kGlyph : kGlyph),
-                     s == kSkinSelected);
+        GlyphSpeaker(p, r, s == kSkinDisabled ? kGlyphDisabled : kGlyph, s == kSkinSelected);
     });
     OpaqueBox(QStringLiteral("box_mirror"), bg, QRect(599, 470, 30, 23), [](QPainter& p, int s) {
         const QRectF r(0, 0, 30, 23);
