@@ -2,15 +2,31 @@
 
 #include <utility>
 
+namespace {
+
+uint64_t PackSize(int width, int height)
+{
+    return static_cast<uint64_t>(width < 0 ? 0 : width) << 32 |
+           static_cast<uint32_t>(height < 0 ? 0 : height);
+}
+
+}  // namespace
+
 CPictureSink::CPictureSink(int width, int height, bool visible)
-    : m_width(width < 0 ? 0 : width), m_height(height < 0 ? 0 : height), m_visible(visible)
+    : m_size(PackSize(width, height)), m_visible(visible)
 {
 }
 
 void CPictureSink::SetSize(int width, int height)
 {
-    m_width = width < 0 ? 0 : width;
-    m_height = height < 0 ? 0 : height;
+    m_size = PackSize(width, height);
+}
+
+void CPictureSink::Size(int* width, int* height) const
+{
+    const uint64_t size = m_size.load();
+    *width = static_cast<int>(size >> 32);
+    *height = static_cast<int>(size & 0xFFFFFFFFu);
 }
 
 void CPictureSink::Present(const CVipImgBase& image)
@@ -63,8 +79,7 @@ bool GetWindowRect(CPictureSink* sink, SinkRect* rect)
     }
     rect->left = 0;
     rect->top = 0;
-    rect->right = sink->Width();
-    rect->bottom = sink->Height();
+    sink->Size(&rect->right, &rect->bottom);
     return true;
 }
 

@@ -18,8 +18,10 @@ public:
 
     // Any thread.
     void SetSize(int width, int height);
-    int Width() const { return m_width.load(); }
-    int Height() const { return m_height.load(); }
+    int Width() const { return static_cast<int>(m_size.load() >> 32); }
+    int Height() const { return static_cast<int>(m_size.load() & 0xFFFFFFFFu); }
+    // Both at once, never a width of one size with the height of another.
+    void Size(int* width, int* height) const;
     void SetVisible(bool visible) { m_visible = visible; }
     bool IsVisible() const { return m_visible.load(); }
 
@@ -39,8 +41,7 @@ public:
     void SetListener(Listener listener);
 
 private:
-    std::atomic<int> m_width;
-    std::atomic<int> m_height;
+    std::atomic<uint64_t> m_size;  // width << 32 | height
     std::atomic<bool> m_visible;
     std::atomic<uint64_t> m_serial{0};
     mutable std::mutex m_lock;
