@@ -92,6 +92,9 @@ bool CMediaSync::Pop(void* out, int* length)
     m_queuedBytes -= entry->length;
     // Counted as unheard until the output has taken it.
     m_inHandBytes = entry->length;
+    if (m_backlog) {
+        m_backlog->PendingBytes(&m_inHandBase);
+    }
     m_count = static_cast<int>(m_queue.size());
     m_spare.push_back(std::move(entry));
     return true;
@@ -124,11 +127,19 @@ int CMediaSync::UnheardBytes()
         return -1;
     }
     int queued = 0;
+    int inHand = 0;
+    int64_t base = 0;
     {
         std::lock_guard<CSync> lock(m_lock);
-        queued = m_queuedBytes + m_inHandBytes.load();
+        queued = m_queuedBytes;
+        inHand = m_inHandBytes;
+        base = m_inHandBase;
     }
-    return queued + m_backlog->PendingBytes();
+    int64_t accepted = 0;
+    const int pending = m_backlog->PendingBytes(&accepted);
+    // Once the output has taken the packet in hand it is counted as pending there.
+    const int64_t taken = std::max<int64_t>(0, accepted - base);
+    return queued + static_cast<int>(std::max<int64_t>(0, inHand - taken)) + pending;
 }
 
 bool CMediaSync::StartThread()
@@ -147,6 +158,7 @@ void CMediaSync::Run()
         if (m_audio) {
             m_audio->Write(m_work.get(), m_workLength);
         }
+        std::lock_guard<CSync> lock(m_lock);
         m_inHandBytes = 0;
     } else {
         SleepMs(kSyncIdleMs);

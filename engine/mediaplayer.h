@@ -62,7 +62,8 @@ private:
     std::atomic<int> m_count{0};                       // mirrors m_queue.size()
     std::unique_ptr<uint8_t[]> m_work;                 // "MediaSync" thread only
     int m_workLength = 0;                              // "MediaSync" thread only
-    std::atomic<int> m_inHandBytes{0};                 // being written to the output
+    int m_inHandBytes = 0;                             // being written to the output; protected by m_lock
+    int64_t m_inHandBase = 0;  // the output's accepted total before; protected by m_lock
     CSync m_lock;
 };
 

@@ -152,6 +152,7 @@ int CWaveBox::WriteOnce(const void* pcm, int length)
         if (r == static_cast<int>(MMSYSERR_NOERROR)) {
             queued = true;
             m_bytesQueued += static_cast<uint64_t>(length);
+            m_acceptedTotal += length;
         }
     }
     // A buffer the device refused never comes back through the callback: counting it as
@@ -191,9 +192,12 @@ bool CWaveBox::IsPlaying()
     return m_device != nullptr;
 }
 
-int CWaveBox::PendingBytes()
+int CWaveBox::PendingBytes(int64_t* acceptedTotal)
 {
     std::lock_guard<std::mutex> lock(m_deviceLock);
+    if (acceptedTotal) {
+        *acceptedTotal = m_acceptedTotal;
+    }
     if (!m_device) {
         return 0;
     }

@@ -17,8 +17,10 @@ public:
     virtual ~VAudioBacklog() = default;
     // True while a device is open and taking sound.
     virtual bool IsPlaying() = 0;
-    // Bytes queued at the device that the sound system has not pulled yet.
-    virtual int PendingBytes() = 0;
+    // Bytes queued at the device that the sound system has not pulled yet; also, read at
+    // the same instant, the total of bytes ever accepted, so that a caller can tell how much
+    // of a packet it handed over is already counted as pending.
+    virtual int PendingBytes(int64_t* acceptedTotal = nullptr) = 0;
 };
 
 class CWaveBox : public VAudio, public VAudioBacklog {
@@ -47,7 +49,7 @@ public:
     virtual int WriteOnce(const void* pcm, int length);
 
     bool IsPlaying() override;
-    int PendingBytes() override;
+    int PendingBytes(int64_t* acceptedTotal = nullptr) override;
 
     bool IsReady() const { return m_ready.load(); }
     int FreeBuffers() const;
@@ -69,6 +71,7 @@ private:
     int m_freeBuffers = kBufferCount;  // --- protected by the process-wide wave-box lock
     int m_nextBuffer = 0;              // writing thread only
     std::atomic<bool> m_ready{true};
-    WAVEFORMATEX m_format{};     // written by Open only
-    uint64_t m_bytesQueued = 0;  // since Open; protected by m_deviceLock
+    WAVEFORMATEX m_format{};      // written by Open only
+    uint64_t m_bytesQueued = 0;   // since Open; protected by m_deviceLock
+    int64_t m_acceptedTotal = 0;  // since construction; protected by m_deviceLock
 };

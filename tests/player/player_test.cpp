@@ -422,8 +422,11 @@ public:
     }
     int OnError(int code) override { return code; }
     bool IsPlaying() override { return true; }
-    int PendingBytes() override
+    int PendingBytes(int64_t* accepted) override
     {
+        if (accepted) {
+            *accepted = m_written.load();
+        }
         // Moves by a byte on every call so that it never looks stalled.
         m_flip = !m_flip;
         return static_cast<int>(std::max(0LL, m_written.load() - pulled.load() - (m_flip ? 1 : 0)));

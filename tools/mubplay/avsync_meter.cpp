@@ -57,12 +57,6 @@ void CAvSyncMeter::OnPull(const WaveOutPull& pull)
     }
 }
 
-void CAvSyncMeter::Restart()
-{
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_lastBright = false;
-}
-
 int CAvSyncMeter::Flashes() const
 {
     std::lock_guard<std::mutex> lock(m_lock);

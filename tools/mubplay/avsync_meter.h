@@ -25,8 +25,6 @@ public:
     void OnFrontPicture(const CVipImgBase& image, int64_t steadyNs);
     // The sound system's thread: 16-bit mono bytes were pulled.
     void OnPull(const WaveOutPull& pull);
-    // Forgets the state of the edge detectors (after a seek both streams restart).
-    void Restart();
 
     int Flashes() const;
     int Beeps() const;
@@ -41,8 +39,9 @@ private:
     static constexpr double kFlashMean = 160.0;
     // A sample louder than this is a beep; the recordings are silent between beeps.
     static constexpr int kLoud = 3000;
-    // Silence needed before a loud sample counts as a new beep (a quarter second at 8 kHz).
-    static constexpr int kQuietSamples = 2000;
+    // Silence needed before a loud sample counts as a new beep: 50 ms at 8 kHz, far longer
+    // than the gaps inside a beep, and short enough to catch a beep right after a seek.
+    static constexpr int kQuietSamples = 400;
 
     mutable std::mutex m_lock;
     std::vector<int64_t> m_flashNs;  // --- protected by m_lock
