@@ -1,6 +1,7 @@
 #include "tools/mubcard/recording_maker.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <deque>
@@ -28,7 +29,7 @@ int64_t BitRateFor(int w, int h, int fps)
 class CPicturePainter {
 public:
     CPicturePainter(int channel, int w, int h, uint64_t seed)
-        : m_channel(channel), m_w(w), m_h(h), m_rng(seed)
+        : m_channel(channel), m_w(w), m_h(h), m_noise(CRandom(seed).Next() | 1)
     {
     }
 
@@ -61,13 +62,24 @@ public:
         cv::putText(m_bgr, line, {8, y}, cv::FONT_HERSHEY_SIMPLEX, scale, ink, thick);
         cv::cvtColor(m_bgr, m_i420, cv::COLOR_BGR2YUV_I420);
         // Fresh sensor-like noise on the luma keeps the encoder at its bit rate.
+        static const std::array<int8_t, 256> kNoise = [] {
+            std::array<int8_t, 256> t{};
+            for (int i = 0; i < 256; ++i) {
+                t[static_cast<size_t>(i)] = static_cast<int8_t>(i % 13 - 6);
+            }
+            return t;
+        }();
         uint8_t* luma = m_i420.data;
         const size_t n = static_cast<size_t>(m_w) * m_h;
         for (size_t i = 0; i < n; i += 8) {
-            uint64_t r = m_rng.Next();
+            // xorshift64: plenty for noise, and far cheaper than the seeding generator.
+            m_noise ^= m_noise << 13;
+            m_noise ^= m_noise >> 7;
+            m_noise ^= m_noise << 17;
+            uint64_t r = m_noise;
             for (size_t k = 0; k < 8 && i + k < n; ++k, r >>= 8) {
-                const int v = luma[i + k] + static_cast<int>(r % 13) - 6;
-                luma[i + k] = static_cast<uint8_t>(std::clamp(v, 0, 255));
+                const int v = luma[i + k] + kNoise[r & 0xFF];
+                luma[i + k] = static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
             }
         }
         return m_i420;
@@ -75,7 +87,7 @@ public:
 
 private:
     int m_channel, m_w, m_h;
-    CRandom m_rng;
+    uint64_t m_noise;  // xorshift state, never 0
     cv::Mat m_bgr, m_i420;
 };
 
