@@ -53,7 +53,8 @@ constexpr int IDB_BTN_BRIGHTNESS = 2160;  // the inert button beside the brightn
 constexpr int IDB_BTN_CH3_RETURN = 2170;  // third-channel window: back to the main window
 constexpr int IDB_BTN_CH3_CLOSE = 2180;   // third-channel window: hide
 
-// Skinned check boxes (CxSkinButton): normal, down (checked), disabled at base + state.
+// Skinned check boxes (CxSkinButton): normal, down (checked) and disabled at base + 0, 1 and 3;
+// base + 2 repeats the disabled image, so base + 0..2 also reads as normal, down, disabled.
 constexpr int IDB_BOX_MUTE = 2200;
 constexpr int IDB_BOX_MIRROR = 2210;
 
@@ -145,7 +146,8 @@ inline constexpr std::array kSkinButtons = {
     SkinEntry{IDB_BOX_MIRROR, "box_mirror"},
 };
 
-// Captioned buttons per language set, named "<name>_<set>_<state>", set "ko", "zh" or "jp".
+// Captioned buttons per language set (the view boxes IDL_VIEW_* are check boxes as above), named
+// "<name>_<set>_<state>", set "ko", "zh" or "jp".
 inline constexpr std::array kLangSkinButtons = {
     SkinEntry{IDL_SWAP, "swap"},
     SkinEntry{IDL_MAP_ENLARGE, "map_enlarge"},

@@ -701,7 +701,9 @@ void TextPill(const QString& name, const QImage& bg, const QRect& place, const Q
     });
 }
 
-// Opaque check-box images (CxSkinButton draws them as they are): normal, down, -, disabled.
+// Opaque check-box images (CxSkinButton draws them as they are): normal, down, disabled, disabled.
+// Check boxes have no focus image, so the third slot repeats the disabled one: a three-image reader
+// (normal, down, disabled) finds the same pictures.
 void OpaqueBox(const QString& name, const QImage& bg, const QRect& place,
                const std::function<void(QPainter&, int)>& draw)
 {
@@ -709,7 +711,7 @@ void OpaqueBox(const QString& name, const QImage& bg, const QRect& place,
         QImage img = bg.copy(place).convertToFormat(QImage::Format_ARGB32_Premultiplied);
         QPainter p(&img);
         p.setRenderHint(QPainter::Antialiasing);
-        draw(p, s);
+        draw(p, s == kSkinFocus ? kSkinDisabled : s);
         p.end();
         Save(img.convertToFormat(QImage::Format_RGB32),
              QStringLiteral("%1_%2").arg(name, kSkinStateNames[s]));

@@ -81,6 +81,12 @@ TEST(Skin, KeyedButtonsShowTheBackgroundAroundTheirFace)
         }
         EXPECT_GT(drawn, 10) << base;
     }
+    // check boxes read the same as three-image (normal, down, disabled) or four-image sets
+    for (int base : {IDB_BOX_MUTE, IDB_BOX_MIRROR, LangSkinId(IDL_VIEW_MAP, SkinSet::Japanese)}) {
+        EXPECT_EQ(LoadSkinImage(SkinId(base, 2)), LoadSkinImage(SkinId(base, kSkinDisabled))) << base;
+        EXPECT_NE(LoadSkinImage(SkinId(base, kSkinNormal)), LoadSkinImage(SkinId(base, kSkinSelected)))
+            << base;
+    }
     // the language sets differ in their captions
     EXPECT_NE(LoadSkinImage(LangSkinId(IDL_CAT_ALL, SkinSet::Default)),
               LoadSkinImage(LangSkinId(IDL_CAT_ALL, SkinSet::Chinese)));
