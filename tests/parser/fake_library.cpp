@@ -1,5 +1,6 @@
 #include "fake_library.h"
 
+#include <chrono>
 #include <thread>
 
 FakeLibrary* FakeLibrary::current = nullptr;
@@ -20,6 +21,9 @@ struct Inside {
 
 void FillInfo(FakeLibrary* lib, uint8_t* description, uint16_t* c0, uint16_t* c1, uint16_t* c6, char* summary)
 {
+    if (lib->infoDelayMs > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(lib->infoDelayMs));
+    }
     std::memcpy(description, lib->record, MUB_DESCRIPTION_BYTES);
     *c0 = lib->count0;
     *c1 = lib->count1;
@@ -78,7 +82,11 @@ int8_t Read(MUBContext, uint8_t* type, uint8_t* status, uint8_t* flag, int* size
     FakeLibrary* lib = FakeLibrary::current;
     Inside guard(lib);
     // Widen the window in which an overlapping seek would be seen.
-    std::this_thread::yield();
+    if (lib->readDelayMs > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(lib->readDelayMs));
+    } else {
+        std::this_thread::yield();
+    }
     if (lib->read) {
         return static_cast<int8_t>(lib->read(type, status, flag, size, buffer));
     }

@@ -20,6 +20,9 @@ struct FakeLibrary {
     std::string summary;
     bool summaryFillsBuffer = false;  // write 256 bytes with no terminating zero
     int handle = 7;
+    // Slow calls, to widen the windows in which the reader and the caller could meet.
+    int infoDelayMs = 0;
+    int readDelayMs = 0;
 
     // Replaces the numbered stream when set.
     std::function<int(uint8_t* type, uint8_t* status, uint8_t* flag, int* size, void* buffer)> read;

@@ -297,11 +297,14 @@ TEST_F(ParserTest, SeekTimeUnits)
 TEST_F(ParserTest, SeekNeverHangsWithoutReader)
 {
     Open("REC_a.avi");
-    parser->SeekTime(1.0f);  // never started
+    EXPECT_EQ(parser->SeekTime(1.0f), 1);  // never started
+    EXPECT_EQ(lib.Calls().back(), "22:2:1");
     parser->Start();
     parser->Stop();
-    parser->SeekTime(1.0f);  // stopped
-    EXPECT_EQ(lib.Calls().back(), "22:2:1");
+    lib.ClearCalls();
+    EXPECT_EQ(parser->SeekTime(1.0f), 1);  // stopped
+    ASSERT_EQ(lib.Calls().size(), 1u);
+    EXPECT_EQ(lib.Calls()[0].substr(0, 3), "22:");
 }
 
 TEST_F(ParserTest, ReadAheadDeliversInOrderThenEndsUntilNextOpen)
@@ -445,6 +448,33 @@ TEST_F(ParserTest, SeekWhileReadingIsExclusiveAndLandsOnTheKeyUnit)
             ASSERT_EQ(parser->ParseMedia(id, data.data(), &size), 5);
         } while (id[0] == '\0');
         EXPECT_EQ(SeqOf(data), second * FakeLibrary::kGop) << "round " << round;
+    }
+    parser->Stop();
+    EXPECT_FALSE(lib.overlapped.load());
+}
+
+// The reader keeps signalling "idle" while nothing is open; a signal left over from then
+// must not let a seek start while a read is in flight.
+TEST_F(ParserTest, SeekRightAfterOpenWaitsForTheReadInFlight)
+{
+    lib.SetDescription(30, 0, 0, 640, 480, 0, 0);
+    lib.count0 = 3000;
+    lib.infoDelayMs = 4;
+    lib.readDelayMs = 2;
+    parser->Start();
+    std::vector<uint8_t> data(kPacketBufferBytes);
+    for (int round = 0; round < 10; ++round) {
+        parser->Close();
+        SleepMs(3);
+        Open("REC_a.avi");
+        SleepMs(1);
+        EXPECT_EQ(parser->SeekTime(1.0f), 1);
+        char id[5] = {};
+        int size = kPacketBufferBytes;
+        do {
+            ASSERT_EQ(parser->ParseMedia(id, data.data(), &size), 5);
+        } while (id[0] == '\0');
+        EXPECT_EQ(SeqOf(data), FakeLibrary::kGop) << "round " << round;
     }
     parser->Stop();
     EXPECT_FALSE(lib.overlapped.load());
