@@ -109,6 +109,7 @@ bool ParseRecordingName(const char* name, RecordingName* out)
     out->category = category;
     out->letter = letter;
     out->stem.assign(name, static_cast<size_t>(ext - name));
+    out->stem.back() = letter;  // files on the card carry the letter in upper case
     return true;
 }
 
@@ -245,7 +246,8 @@ std::vector<ListEntry> ListCategory(const std::string& root, int category)
         }
         RecordingName name;
         if (!ParseRecordingName(e->d_name, &name) || name.category != category ||
-            std::strcmp(e->d_name + name.stem.size(), kRecordingExt) != 0) {
+            std::strcmp(e->d_name + name.stem.size(), kRecordingExt) != 0 ||
+            std::strncmp(e->d_name, name.stem.c_str(), name.stem.size()) != 0) {
             continue;
         }
         ListEntry entry;

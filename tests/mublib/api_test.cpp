@@ -229,6 +229,7 @@ TEST_F(ApiTest, NamesThatCouldLeaveTheCardAreRefused)
     EXPECT_EQ(MUB_OpenFileByName(ctx, 1, nullptr), -1);
     EXPECT_GE(MUB_OpenFileByName(ctx, 1, "REC_20261201_080000_D.avi"), 0);
     EXPECT_GE(MUB_OpenFileByName(ctx, 1, "/REC_20261201_080000_D.avi"), 0);
+    EXPECT_GE(MUB_OpenFileByName(ctx, 1, "REC_20261201_080000_d.avi"), 0);
     EXPECT_EQ(MUB_OpenFileByName(ctx, 0, "REC_20261201_080000_D.avi"), -1);  // not in that category
 }
 

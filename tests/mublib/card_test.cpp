@@ -28,6 +28,7 @@ TEST(RecordingNames, MadeNamesParseBackToTheirCategoryAndLetter)
     mub::RecordingName parsed;
     EXPECT_TRUE(mub::ParseRecordingName("REC_20251201_073000_t.AVI", &parsed));
     EXPECT_EQ(parsed.letter, 'T');
+    EXPECT_EQ(parsed.stem, "REC_20251201_073000_T");
     EXPECT_TRUE(mub::ParseRecordingName("REC_20251201_073000_D.mub", &parsed));
     for (const char* bad :
          {"REC_20251201_073000_D.avix", "REC_20251201_07300_D.avi", "RECX_20251201_073000_D.avi",
