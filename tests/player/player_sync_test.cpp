@@ -104,3 +104,57 @@ TEST(PlayerSync, FlashesAndBeepsStayWithin45MsOverAMinute)
     EXPECT_GE(r.offsetsMs.size(), 59u);
     EXPECT_LE(r.maxAbsMs, 45.0);
 }
+
+namespace {
+
+void CountEnd(void* user, int event, int, int)
+{
+    if (event == CQVZMediaPlayer::kEventEnd) {
+        ++*static_cast<std::atomic<int>*>(user);
+    }
+}
+
+}  // namespace
+
+TEST(PlayerSync, ANameTheLibraryCannotFindEndsThroughTheEventCallback)
+{
+    const std::string card = SyncCard();
+    ASSERT_FALSE(card.empty()) << "mubcard failed";
+    MUBContext ctx = CreateLibraryContext();
+    AddCardFolder(ctx, card.c_str());
+    ASSERT_NE(QueryCardId(ctx), 0);
+    OpenCard(ctx);
+    SetLibraryContext(ctx);
+    {
+        CMUBParser parser;
+        CDecoder decoder;
+        CWaveBox wave;
+        CPictureSink front(160, 96);
+        CPictureSink rear(160, 96);
+        std::atomic<int> ends{0};
+        CQVZMediaPlayer player;
+        player.SetParser(&parser);
+        player.SetDecoder(&decoder);
+        player.SetAudio(&wave);
+        player.SetPacerLog(false);
+        player.SetEventCallback(&CountEnd, &ends);
+        player.Start(&front, &rear);
+        player.Open("REC_20000101_000000_D.avi");
+        const long long deadline = TickMs() + 20000;
+        while (ends.load() == 0 && TickMs() < deadline) {
+            SleepMs(10);
+        }
+        EXPECT_EQ(ends.load(), 1);
+        EXPECT_EQ(player.PlayState(), CQVZMediaPlayer::kStateStopped);
+        EXPECT_EQ(front.Serial(), 0u);
+        // The next recording opens and plays as usual.
+        player.Open(DrivingRecording(card).c_str());
+        while (front.Serial() == 0 && TickMs() < deadline + 20000) {
+            SleepMs(10);
+        }
+        EXPECT_GT(front.Serial(), 0u);
+        player.Shutdown();
+    }
+    SetLibraryContext(nullptr);
+    ReleaseLibraryContext(ctx);
+}
