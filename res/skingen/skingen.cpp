@@ -288,7 +288,8 @@ QImage MainBackground()
     const struct {
         double x, w;
         const char* unit;
-    } units[] = {{468, 120, "km/h"}, {588, 120, "rpm"}, {708, 120, "\u00b0C"}, {828, 145, "deg"}};
+    } units[] = {
+        {486, 60, "km/h"}, {623, 60, "rpm"}, {743, 60, "\u00b0C"}, {848, 82, "deg"}};  // under the numbers
     for (const auto& u : units) {
         p.drawText(QRectF(u.x, 588, u.w, 16), Qt::AlignCenter, QString::fromUtf8(u.unit));
     }
