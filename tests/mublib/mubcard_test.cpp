@@ -266,6 +266,71 @@ TEST_F(SampleCard, FrontPictureFlashesWhiteOnWholeSeconds)
     EXPECT_LT(meanLuma[29], 120);
 }
 
+// Decodes one key unit on its own and returns the mean of its luma.
+double KeyUnitLuma(const std::vector<uint8_t>& unit)
+{
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+    AVCodecContext* dec = avcodec_alloc_context3(codec);
+    avcodec_open2(dec, codec, nullptr);
+    AVPacket* pkt = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    std::vector<uint8_t> data(unit);
+    data.resize(unit.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+    pkt->data = data.data();
+    pkt->size = static_cast<int>(unit.size());
+    double mean = -1;
+    if (avcodec_send_packet(dec, pkt) == 0 && avcodec_send_packet(dec, nullptr) == 0 &&
+        avcodec_receive_frame(dec, frame) == 0) {
+        double sum = 0;
+        for (int y = 0; y < frame->height; ++y) {
+            for (int x = 0; x < frame->width; ++x) {
+                sum += frame->data[0][y * frame->linesize[0] + x];
+            }
+        }
+        mean = sum / (frame->width * frame->height);
+    }
+    av_frame_free(&frame);
+    av_packet_free(&pkt);
+    avcodec_free_context(&dec);
+    return mean;
+}
+
+TEST_F(SampleCard, SeekThroughTheLibraryLandsOnTheWhiteFrameOfThatSecond)
+{
+    MUBContext ctx = MUB_CreateContext();
+    MUB_AddCardFolder(ctx, root.c_str());
+    const Recording& r = card->front();
+    ASSERT_EQ(
+        MUB_SelectFile(ctx, r.category, 0, MUB_OpenFileByName(ctx, r.category, (r.stem + ".avi").c_str())),
+        1);
+    std::vector<uint8_t> buf(0x200000);
+    int keys = 0;
+    for (int n : {1, 0, 1}) {
+        MUB_Seek(ctx, keys + n + 1, keys + static_cast<int>(r.header.frameCount[0]) / 30 + 1);
+        uint8_t t = 0xFF, s = 0xFF, f = 0xFF;
+        int size = static_cast<int>(buf.size());
+        ASSERT_EQ(MUB_ReadPacket(ctx, &t, &s, &f, &size, buf.data(), nullptr), MUB_READ_OK);
+        ASSERT_EQ(t, 0);
+        ASSERT_EQ(s, 0);
+        keys++;
+        const std::vector<uint8_t> unit(buf.begin(), buf.begin() + size);
+        EXPECT_GT(KeyUnitLuma(unit), 180) << n;
+        int k = 0;
+        for (const auto& p : r.packets) {
+            if (p.type == 0 && p.status == 0 && k++ == n) {
+                EXPECT_EQ(p.bytes, unit) << "front key unit " << n;
+            }
+        }
+        // A few more packets, as playback would read, before the next seek.
+        for (int i = 0; i < 20; ++i) {
+            size = static_cast<int>(buf.size());
+            ASSERT_EQ(MUB_ReadPacket(ctx, &t, &s, &f, &size, buf.data(), nullptr), MUB_READ_OK);
+            keys += s == 0 ? 1 : 0;
+        }
+    }
+    MUB_ReleaseContext(ctx);
+}
+
 TEST(Mubcard, SameSeedSameBytesOtherSeedOtherBytes)
 {
     CTempDir dir;
