@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <numbers>
 
 #include "res/resid.h"
 
@@ -501,8 +502,8 @@ void GlyphGear(QPainter& p, const QRectF& r, QColor c)
     QPainterPath gear;
     const int teeth = 8;
     for (int i = 0; i < teeth * 2; ++i) {
-        const double a0 = (i - 0.5) * M_PI / teeth;
-        const double a1 = (i + 0.5) * M_PI / teeth;
+        const double a0 = (i - 0.5) * std::numbers::pi / teeth;
+        const double a1 = (i + 0.5) * std::numbers::pi / teeth;
         const double rad = (i % 2 == 0) ? 8.0 : 6.0;
         const QPointF p0 = m + QPointF(std::cos(a0) * rad, std::sin(a0) * rad);
         const QPointF p1 = m + QPointF(std::cos(a1) * rad, std::sin(a1) * rad);
@@ -544,7 +545,7 @@ void GlyphSun(QPainter& p, const QRectF& r, QColor c)
     p.drawEllipse(m, 3.6, 3.6);
     p.setPen(QPen(c, 1.5, Qt::SolidLine, Qt::RoundCap));
     for (int i = 0; i < 8; ++i) {
-        const double a = i * M_PI / 4;
+        const double a = i * std::numbers::pi / 4;
         p.drawLine(m + QPointF(std::cos(a) * 5.8, std::sin(a) * 5.8),
                    m + QPointF(std::cos(a) * 8, std::sin(a) * 8));
     }
