@@ -9,6 +9,7 @@
 
 #include <sys/wait.h>
 #include <cstdio>
+#include <map>
 #include <sstream>
 
 using namespace sample;
@@ -200,6 +201,45 @@ TEST_F(ExportCard, CancelLeavesAShortenedFileFfmpegAccepts)
                                         Quote(r.path) + " -map 0:v -map 0:a -f null -");
     EXPECT_EQ(decode.status, 0);
     EXPECT_EQ(decode.output, "");
+}
+
+TEST(Mubinfo, ListsNewestFirstAndDescribesOne)
+{
+    TempDir dir("mubinfo");
+    ASSERT_TRUE(MakeCard(dir.Path(),
+                         "--per-category 3 --letters DN --duration 2 --front 64x48 "
+                         "--rear 64x48 --seed 5"));
+    const std::string tool = std::string(MUB_BINARY_DIR) + "/tools/mubinfo/mubinfo";
+    const RunResult list = RunCommand(tool + " --card " + Quote(dir.Path().string()));
+    ASSERT_EQ(list.status, 0) << list.output;
+    std::istringstream lines(list.output);
+    std::string line;
+    std::map<std::string, std::vector<std::string>> byWord;
+    while (std::getline(lines, line)) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        const std::string name = line.substr(0, line.find(' '));
+        EXPECT_NE(line.find(" MB "), std::string::npos) << line;
+        byWord[name.substr(0, name.find('_'))].push_back(name);
+    }
+    ASSERT_EQ(byWord.size(), 4u);
+    for (const auto& [word, names] : byWord) {
+        ASSERT_EQ(names.size(), 3u) << word;
+        // WORD_YYYYMMDD_HHMMSS_...: the date and time compare as text.
+        EXPECT_GT(names[0].substr(word.size()), names[1].substr(word.size())) << word;
+        EXPECT_GT(names[1].substr(word.size()), names[2].substr(word.size())) << word;
+    }
+
+    const std::string name = byWord["REC"][0];
+    const RunResult one = RunCommand("MUB_CARD=" + Quote(dir.Path().string()) + " " + tool + " " + name);
+    ASSERT_EQ(one.status, 0) << one.output;
+    EXPECT_NE(one.output.find("channel 0: 64x48, 30 fps"), std::string::npos) << one.output;
+    EXPECT_NE(one.output.find("00dc       60 packets"), std::string::npos) << one.output;
+    EXPECT_NE(one.output.find("02wb"), std::string::npos);
+    const RunResult missing =
+        RunCommand(tool + " --card " + Quote(dir.Path().string()) + " REC_19990101_000000_D.avi");
+    EXPECT_NE(missing.status, 0);
 }
 
 }  // namespace
