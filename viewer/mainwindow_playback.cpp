@@ -161,7 +161,8 @@ void CSamplePlayerDlg::OnStop()
 
         m_player.Pause();
         m_player.Stop();
-        m_player.SeekMs(0);
+        // No seek back to 0 here: on a closed recording the seek step ends at once and
+        // reports the end, whose handler stops again, round and round. Open starts at 0.
         StopPlaybackTimer();
 
         MoveInto(m_front, 4, 64, 0, 0);

@@ -1,0 +1,274 @@
+// The whole viewer on a sample card: the real main window, engine and card library.
+#include "controls/controlid.h"
+#include "res/strings.h"
+#include "viewer/mainwindow.h"
+#include "viewer/pictureview.h"
+#include "viewer/skinctl.h"
+
+#include <gtest/gtest.h>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTreeWidget>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << s.toStdString();
+}
+
+namespace {
+
+// Generous limits for waits: a loaded machine is slow, never wrong.
+constexpr int kWaitMs = 30000;
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kWaitMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+void Pump(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+}
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class ViewerApp : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(tmp.isValid());
+        card = tmp.path().toStdString() + "/card";
+        std::filesystem::copy(SAMPLE_CARD_DIR, card, std::filesystem::copy_options::recursive);
+        CSamplePlayerDlg::Options options;
+        options.cardFolder = card;
+        options.configFolder = tmp.path().toStdString() + "/config";
+        options.messageBox = [this](QWidget*, const QString& text, const QString&, int buttons) {
+            messages.push_back(text);
+            return (buttons & QMessageBox::Yes) ? answer : static_cast<int>(QMessageBox::Ok);
+        };
+        dlg = std::make_unique<CSamplePlayerDlg>(options);
+        dlg->OnInitDialog();
+        dlg->show();
+        ASSERT_TRUE(WaitUntil([this] { return dlg->RowCount() > 0; })) << "the card was never listed";
+    }
+
+    void TearDown() override { dlg.reset(); }
+
+    QString Label(int id) const { return static_cast<QLabel*>(dlg->Control(id))->text(); }
+    QTreeWidget* List() const { return static_cast<QTreeWidget*>(dlg->Control(IDC_LIST)); }
+
+    void DoubleClickRow(int row)
+    {
+        QTreeWidget* list = List();
+        const QRect rect = list->visualItemRect(list->topLevelItem(row));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+        // QTest leaves the button down after a double click; the tick would wait for it.
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+
+    bool WaitPlaying(int minMs = 1)
+    {
+        const bool ok = WaitUntil(
+            [&] { return dlg->Player().PlayState() == 0 && dlg->Player().CurrentTimeMs() >= minMs; });
+        if (!ok) {
+            ADD_FAILURE() << "buttons " << int(QApplication::mouseButtons()) << " row " << dlg->CurrentRow()
+                          << " state " << dlg->Player().PlayState() << " time "
+                          << dlg->Player().CurrentTimeMs() << " run " << dlg->Player().RunMode();
+        }
+        return ok;
+    }
+
+    QTemporaryDir tmp;
+    std::string card;
+    std::unique_ptr<CSamplePlayerDlg> dlg;
+    std::vector<QString> messages;
+    int answer = QMessageBox::Yes;
+};
+
+TEST_F(ViewerApp, ListsDrivingRecordingsNewestFirst)
+{
+    ASSERT_EQ(dlg->RowCount(), 2);
+    for (int row = 0; row < dlg->RowCount(); ++row) {
+        EXPECT_EQ(dlg->RowText(row, 0), "REC");
+        EXPECT_TRUE(dlg->RowText(row, 1).startsWith("REC_"));
+    }
+    EXPECT_GT(dlg->RowText(0, 2), dlg->RowText(1, 2));
+    EXPECT_TRUE(messages.empty());
+
+    // "All" merges the four categories, still newest first.
+    qobject_cast<QAbstractButton*>(dlg->Control(IDC_CAT_ALL))->click();
+    ASSERT_EQ(dlg->RowCount(), 8);
+    for (int row = 1; row < dlg->RowCount(); ++row) {
+        EXPECT_GE(dlg->RowText(row - 1, 2), dlg->RowText(row, 2));
+    }
+}
+
+TEST_F(ViewerApp, DoubleClickPlaysWithPicturesTimeSpeedAndChart)
+{
+    DoubleClickRow(0);
+    ASSERT_TRUE(WaitPlaying());
+    EXPECT_EQ(dlg->CurrentRow(), 0);
+    EXPECT_TRUE(dlg->Control(IDC_PLAY)->isHidden());
+    EXPECT_FALSE(dlg->Control(IDC_PAUSE)->isHidden());
+    EXPECT_NE(Label(IDC_TOTALTIME), "00:00:00");
+
+    CPictureView* front = dlg->FrontView();
+    ASSERT_TRUE(WaitUntil([&] { return !front->LatestImage().isNull(); }));
+    const QImage first = front->LatestImage();
+    ASSERT_TRUE(WaitUntil([&] { return front->LatestImage() != first; }))
+        << "the front picture never changed";
+
+    ASSERT_TRUE(WaitUntil([&] { return Label(IDC_CURTIME) != "00:00:00"; }));
+    const QRegularExpression speed("^\\d+Km/h$");
+    ASSERT_TRUE(WaitUntil([&] { return speed.match(Label(IDC_SPEED)).hasMatch(); }))
+        << Label(IDC_SPEED).toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return dlg->Graph()->SeriesPoints(dlg->Series(0)).size() >= 2; }));
+}
+
+TEST_F(ViewerApp, RightSkipsTenSecondsAndSpacePausesAndResumes)
+{
+    DoubleClickRow(1);
+    ASSERT_TRUE(WaitPlaying());
+    const int before = dlg->Player().CurrentTimeMs();
+    QTest::keyClick(dlg.get(), Qt::Key_Right);
+    ASSERT_TRUE(WaitUntil([&] { return dlg->Player().CurrentTimeMs() >= before + 9000; }));
+
+    QTest::keyClick(dlg.get(), Qt::Key_Space);
+    EXPECT_FALSE(dlg->Control(IDC_PLAY)->isHidden());
+    Pump(300);
+    const int paused = dlg->Player().CurrentTimeMs();
+    Pump(600);
+    EXPECT_EQ(dlg->Player().CurrentTimeMs(), paused);
+
+    QTest::keyClick(dlg.get(), Qt::Key_Space);
+    EXPECT_TRUE(dlg->Control(IDC_PLAY)->isHidden());
+    ASSERT_TRUE(WaitUntil([&] { return dlg->Player().CurrentTimeMs() > paused; }));
+}
+
+TEST_F(ViewerApp, KeysOutsideTheTableAreSwallowedAndUpStopsAt99)
+{
+    QWidget* volume = dlg->Control(IDC_VOLUME);
+    viewer::SetSliderPos(volume, 97);
+    QTest::keyClick(dlg.get(), Qt::Key_Up);
+    EXPECT_EQ(viewer::SliderPos(volume), 99);
+    QTest::keyClick(dlg.get(), Qt::Key_Tab);
+    QTest::keyClick(dlg.get(), Qt::Key_Escape);
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(viewer::SliderPos(volume), 99);
+}
+
+TEST_F(ViewerApp, StopResetsTheLabels)
+{
+    DoubleClickRow(0);
+    ASSERT_TRUE(WaitUntil([&] { return Label(IDC_CURTIME) != "00:00:00"; }));
+    qobject_cast<QAbstractButton*>(dlg->Control(IDC_STOP))->click();
+    EXPECT_EQ(Label(IDC_CURTIME), "00:00:00");
+    EXPECT_EQ(Label(IDC_TOTALTIME), "00:00:00");
+    EXPECT_EQ(Label(IDC_SPEED), "Km/h");
+    EXPECT_EQ(dlg->CurrentRow(), -1);
+    EXPECT_FALSE(dlg->Control(IDC_PLAY)->isHidden());
+    EXPECT_EQ(dlg->Graph()->SeriesPoints(dlg->Series(0)).size(), 1u);
+}
+
+TEST_F(ViewerApp, EndOfARecordingOpensTheNextNewer)
+{
+    DoubleClickRow(1);
+    ASSERT_TRUE(WaitPlaying());
+    QTest::keyClick(dlg.get(), Qt::Key_Right);
+    ASSERT_TRUE(WaitUntil([&] { return dlg->CurrentRow() == 0; }, 60000)) << "row " << dlg->CurrentRow();
+    ASSERT_TRUE(WaitPlaying());
+}
+
+TEST_F(ViewerApp, RemovingTheCardEmptiesTheListOnce)
+{
+    DoubleClickRow(0);
+    ASSERT_TRUE(WaitPlaying());
+    std::filesystem::remove_all(card);
+    ASSERT_TRUE(WaitUntil([&] { return dlg->RowCount() == 0 && !messages.empty(); }));
+    Pump(2500);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], LocalizedString(1132));
+    EXPECT_EQ(Label(IDC_SPEED), "Km/h");
+    EXPECT_EQ(Label(IDC_CURTIME), "00:00:00");
+    EXPECT_EQ(dlg->CurrentRow(), -1);
+}
+
+TEST_F(ViewerApp, QuitWithYesWritesBothKeys)
+{
+    viewer::SetSliderPos(dlg->Control(IDC_VOLUME), 42);
+    viewer::SetSliderPos(dlg->Control(IDC_BRIGHTNESS), -2);
+    const QString question = LocalizedString(1115);  // the language goes with the window
+    qobject_cast<QAbstractButton*>(dlg->Control(IDC_QUIT))->click();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], question);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(ReadAll(dlg->ConfigDir() + "/config.cfg"), "[config]\nbrightness=-2\nvolume=42\n");
+}
+
+TEST_F(ViewerApp, QuitWithNoKeepsTheWindow)
+{
+    answer = QMessageBox::No;
+    qobject_cast<QAbstractButton*>(dlg->Control(IDC_QUIT))->click();
+    EXPECT_TRUE(dlg->isVisible());
+}
+
+TEST(ViewerProgram, SecondStartEndsAtOnce)
+{
+    QTemporaryDir tmp;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TMPDIR", tmp.path());
+    env.insert("MUB_VIEWER_CONFIG_DIR", tmp.path() + "/config");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("SDL_AUDIODRIVER", "dummy");
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(MUBVIEWER_EXECUTABLE, {"--card", tmp.path() + "/nocard"});
+    ASSERT_TRUE(first.waitForStarted());
+    // The first one holds the lock once its lock file exists.
+    ASSERT_TRUE(WaitUntil([&] { return !QDir(tmp.path()).entryList({"*.lock"}, QDir::Files).isEmpty(); }));
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(MUBVIEWER_EXECUTABLE, {});
+    ASSERT_TRUE(second.waitForFinished(kWaitMs));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+    first.kill();
+    first.waitForFinished();
+}
+
+}  // namespace
