@@ -403,9 +403,11 @@ void CMUBParser::ReadAheadStep()
         // consumer that may never come.
         while (m_running && !m_thread.StopRequested()) {
             if (m_queue.Push(m_readBuffer.get(), size, code)) {
+                m_queued.Set();
                 break;
             }
-            SleepMs(1);
+            // Retry every 1 ms, or as soon as the consumer took a packet.
+            m_taken.Wait(1);
         }
     }
     if (code == kPacketEnd) {
@@ -431,6 +433,7 @@ int CMUBParser::ParseMedia(char* id, void* buffer, int* size)
         if (m_queue.Pop(&target, &length, &tag)) {
             code = tag;
             popped = true;
+            m_taken.Set();
         } else if (!m_running) {
             // The reader may have queued its last packets just before it stopped.
             if (m_queue.Pop(&target, &length, &tag)) {
@@ -441,7 +444,8 @@ int CMUBParser::ParseMedia(char* id, void* buffer, int* size)
                 break;
             }
         } else {
-            SleepMs(10);
+            // Poll again after 10 ms, or as soon as the reader queued something.
+            m_queued.Wait(10);
         }
     }
 

@@ -106,6 +106,8 @@ private:
 
     CThreadQueue m_queue;  // has its own lock
     CWaitEvent m_idle;     // set by the reader each time it finds reading paused
+    CWaitEvent m_queued;   // set by the reader after each push; ParseMedia waits on it
+    CWaitEvent m_taken;    // set by ParseMedia after each pop; a reader facing a full queue waits on it
     // Allocated by Start, freed by Stop after the thread is joined; used by the reader.
     std::unique_ptr<uint8_t[]> m_readBuffer;
     // For ParseMedia callers whose buffer is smaller than the queue could hand out.

@@ -148,12 +148,12 @@ void BM_ParserParseMedia(benchmark::State& state)
         state.SkipWithError("no card");
         return;
     }
-    CMUBParser parser;
-    parser.Start();
     std::vector<uint8_t> buffer(kPacketBufferBytes);
     int64_t packets = 0;
     {
         QuietStdout quiet;
+        CMUBParser parser;
+        parser.Start();
         for (auto _ : state) {
             std::vector<char> name(c.name.begin(), c.name.end());
             name.push_back('\0');
@@ -168,16 +168,16 @@ void BM_ParserParseMedia(benchmark::State& state)
                 packets += id[0] != '\0' ? 1 : 0;
             }
         }
+        parser.Stop();  // joined here, so its last lines go to the quiet stdout too
     }
-    parser.Stop();
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * c.bytes));
     state.counters["packets"] = benchmark::Counter(static_cast<double>(packets), benchmark::Counter::kIsRate);
 }
 
 }  // namespace
 
-BENCHMARK(BM_PlainSequentialRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_LibraryReadPacket)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_ParserParseMedia)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_PlainSequentialRead)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_LibraryReadPacket)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_ParserParseMedia)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 BENCHMARK_MAIN();

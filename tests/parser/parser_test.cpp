@@ -331,7 +331,6 @@ TEST_F(ParserTest, ReadAheadDeliversInOrderThenEndsUntilNextOpen)
         ++expected;
     }
     EXPECT_EQ(expected, 45);
-    EXPECT_FALSE(parser->IsReading());
     for (int i = 0; i < 3; ++i) {
         char id[5] = {};
         int size = kPacketBufferBytes;
