@@ -5,13 +5,6 @@
 
 #include <filesystem>
 
-// OpenCV asks GDAL about unknown extensions, and GDAL's own two locks trip TSan's
-// lock-order check; that is inside GDAL, not ours.
-extern "C" const char* __tsan_default_suppressions()
-{
-    return "deadlock:libgdal.so\n";
-}
-
 namespace {
 
 CVipImgRGB Gradient(int width, int height)
