@@ -66,30 +66,7 @@ int64_t SteadyNs()
 // Copies n bytes of samples, scaled by the process volume.
 void CopyScaled(const WAVEFORMATEX& format, uint8_t* out, const uint8_t* in, int n)
 {
-    const DWORD volume = g_volume.load(std::memory_order_relaxed);
-    if (volume == 0xFFFFFFFFu) {
-        std::memcpy(out, in, static_cast<size_t>(n));
-        return;
-    }
-    const int32_t gain[2] = {static_cast<int32_t>(volume & 0xFFFF), static_cast<int32_t>(volume >> 16)};
-    const int channels = format.nChannels == 2 ? 2 : 1;
-    if (format.wBitsPerSample == 16) {
-        for (int i = 0; i + 1 < n; i += 2) {
-            int16_t s;
-            std::memcpy(&s, in + i, 2);
-            const int ch = (i / 2) % channels;
-            s = static_cast<int16_t>((static_cast<int32_t>(s) * gain[ch]) / 0xFFFF);
-            std::memcpy(out + i, &s, 2);
-        }
-        if (n % 2) {
-            out[n - 1] = in[n - 1];
-        }
-    } else {
-        for (int i = 0; i < n; ++i) {
-            const int ch = i % channels;
-            out[i] = static_cast<uint8_t>(((static_cast<int32_t>(in[i]) - 128) * gain[ch]) / 0xFFFF + 128);
-        }
-    }
+    waveOutScaleSamples(format, g_volume.load(std::memory_order_relaxed), out, in, n);
 }
 
 // Runs on SDL's audio thread.
@@ -368,4 +345,31 @@ void waveOutSetPullHook(WaveOutPullHook hook)
     auto shared = hook ? std::make_shared<WaveOutPullHook>(std::move(hook)) : nullptr;
     std::lock_guard<std::mutex> lock(g_hookLock);
     g_hook = std::move(shared);
+}
+
+void waveOutScaleSamples(const WAVEFORMATEX& format, DWORD volume, uint8_t* out, const uint8_t* in, int n)
+{
+    if (volume == 0xFFFFFFFFu) {
+        std::memcpy(out, in, static_cast<size_t>(n));
+        return;
+    }
+    const int32_t gain[2] = {static_cast<int32_t>(volume & 0xFFFF), static_cast<int32_t>(volume >> 16)};
+    const int channels = format.nChannels == 2 ? 2 : 1;
+    if (format.wBitsPerSample == 16) {
+        for (int i = 0; i + 1 < n; i += 2) {
+            int16_t s;
+            std::memcpy(&s, in + i, 2);
+            const int ch = (i / 2) % channels;
+            s = static_cast<int16_t>((static_cast<int32_t>(s) * gain[ch]) / 0xFFFF);
+            std::memcpy(out + i, &s, 2);
+        }
+        if (n % 2) {
+            out[n - 1] = in[n - 1];
+        }
+    } else {
+        for (int i = 0; i < n; ++i) {
+            const int ch = i % channels;
+            out[i] = static_cast<uint8_t>(((static_cast<int32_t>(in[i]) - 128) * gain[ch]) / 0xFFFF + 128);
+        }
+    }
 }

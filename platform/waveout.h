@@ -87,6 +87,9 @@ MMRESULT waveOutGetPosition(HWAVEOUT device, MMTIME* time, UINT timeSize);
 // left, high word right, 0xFFFF full. Scales the samples handed to the sound system.
 MMRESULT waveOutSetVolume(HWAVEOUT device, DWORD volume);
 MMRESULT waveOutGetVolume(HWAVEOUT device, DWORD* volume);
+// What the layer hands to the sound system: n bytes of samples in the given format scaled
+// by a volume as above (low word the first channel, high word the second).
+void waveOutScaleSamples(const WAVEFORMATEX& format, DWORD volume, uint8_t* out, const uint8_t* in, int n);
 
 // Sleeps and ticks are fine-grained here: the timer-resolution calls do nothing.
 inline MMRESULT timeBeginPeriod(UINT)

@@ -425,6 +425,45 @@ TEST(WaveOutLayer, VolumeIsKeptForTheProcess)
     waveOutSetVolume(nullptr, 0xFFFFFFFFu);
 }
 
+TEST(WaveOutLayer, VolumeScalesTheSamplesHandedToTheSoundSystem)
+{
+    const int16_t in[4] = {10000, -10000, 32767, -32768};
+    int16_t out[4] = {};
+    const WAVEFORMATEX mono = Mono16(8000);
+    const auto* bytesIn = reinterpret_cast<const uint8_t*>(in);
+    auto* bytesOut = reinterpret_cast<uint8_t*>(out);
+    waveOutScaleSamples(mono, 0x80008000u, bytesOut, bytesIn, sizeof(in));
+    EXPECT_NEAR(out[0], 5000, 1);
+    EXPECT_NEAR(out[1], -5000, 1);
+    EXPECT_NEAR(out[2], 16384, 1);
+    EXPECT_NEAR(out[3], -16384, 1);
+    waveOutScaleSamples(mono, 0, bytesOut, bytesIn, sizeof(in));
+    EXPECT_EQ(out[0], 0);
+    EXPECT_EQ(out[3], 0);
+    waveOutScaleSamples(mono, 0xFFFFFFFFu, bytesOut, bytesIn, sizeof(in));
+    EXPECT_EQ(out[3], -32768);
+    // Stereo: the low word is the first channel, the high word the second.
+    WAVEFORMATEX stereo = mono;
+    stereo.nChannels = 2;
+    waveOutScaleSamples(stereo, 0x0000FFFFu, bytesOut, bytesIn, sizeof(in));
+    EXPECT_EQ(out[0], 10000);
+    EXPECT_EQ(out[1], 0);
+    EXPECT_EQ(out[2], 32767);
+    EXPECT_EQ(out[3], 0);
+    // 8-bit samples are centred on 128.
+    WAVEFORMATEX eight = mono;
+    eight.wBitsPerSample = 8;
+    const uint8_t in8[3] = {200, 128, 0};
+    uint8_t out8[3] = {};
+    waveOutScaleSamples(eight, 0, out8, in8, 3);
+    EXPECT_EQ(out8[0], 128);
+    EXPECT_EQ(out8[2], 128);
+    waveOutScaleSamples(eight, 0x80008000u, out8, in8, 3);
+    EXPECT_NEAR(out8[0], 164, 1);
+    EXPECT_EQ(out8[1], 128);
+    EXPECT_NEAR(out8[2], 64, 1);
+}
+
 TEST(WaveOutLayerDeathTest, OpenFailsWithoutASoundDriver)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
