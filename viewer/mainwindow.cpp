@@ -57,8 +57,8 @@ QWidget* CSamplePlayerDlg::Control(int id) const
 
 void CSamplePlayerDlg::Bind(int id, void (CSamplePlayerDlg::*handler)())
 {
-    if (auto* button = qobject_cast<QAbstractButton*>(Control(id))) {
-        connect(button, &QAbstractButton::clicked, this, [this, handler] { (this->*handler)(); });
+    if (QWidget* button = Control(id)) {
+        viewer::ConnectClicked(button, this, [this, handler] { (this->*handler)(); });
     }
 }
 
@@ -227,13 +227,11 @@ void CSamplePlayerDlg::InitControls()
     const std::pair<int, int> categories[] = {
         {IDC_CAT_EVENT, 0}, {IDC_CAT_DRIVING, 1}, {IDC_CAT_MOTION, 2}, {IDC_CAT_MANUAL, 3}, {IDC_CAT_ALL, 4}};
     for (const auto& [id, category] : categories) {
-        if (auto* button = qobject_cast<QAbstractButton*>(Control(id))) {
-            connect(button, &QAbstractButton::clicked, this, [this, category = category] {
-                if (!m_busy) {
-                    ListCategory(category);
-                }
-            });
-        }
+        viewer::ConnectClicked(Control(id), this, [this, category = category] {
+            if (!m_busy) {
+                ListCategory(category);
+            }
+        });
     }
 
     LoadConfig();
@@ -280,7 +278,7 @@ void CSamplePlayerDlg::ApplyVolume(int position)
 void CSamplePlayerDlg::OnVolumeMoved()
 {
     const int position = viewer::SliderPos(Control(IDC_VOLUME));
-    auto* mute = qobject_cast<QAbstractButton*>(Control(IDC_MUTE));
+    viewer::CheckRef mute(Control(IDC_MUTE));
     if (position > 0) {
         mute->setChecked(false);
         ApplyVolume(position);
@@ -292,7 +290,7 @@ void CSamplePlayerDlg::OnVolumeMoved()
 
 void CSamplePlayerDlg::OnMute()
 {
-    auto* mute = qobject_cast<QAbstractButton*>(Control(IDC_MUTE));
+    viewer::CheckRef mute(Control(IDC_MUTE));
     ApplyVolume(mute->isChecked() ? 0 : viewer::SliderPos(Control(IDC_VOLUME)));
 }
 

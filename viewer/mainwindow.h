@@ -267,7 +267,7 @@ private:
 
     // Controls (children of this window; ids kept on each).
     QTreeWidget* m_list = nullptr;
-    QAbstractButton* m_selectAll = nullptr;
+    QWidget* m_selectAll = nullptr;
     CPictureView* m_front = nullptr;
     CPictureView* m_rear = nullptr;
     CPictureView* m_third = nullptr;

@@ -167,16 +167,15 @@ void CSamplePlayerDlg::FillList(const std::vector<std::string>& entries)
         items.push_back(item);
     }
     m_list->addTopLevelItems(items);
-    if (items.isEmpty() && m_selectAll->isChecked()) {
-        m_selectAll->setChecked(false);
+    if (items.isEmpty() && viewer::IsChecked(m_selectAll)) {
+        viewer::SetChecked(m_selectAll, false);
     }
     OnSelectAll();
 }
 
 void CSamplePlayerDlg::OnSelectAll()
 {
-    auto* box = qobject_cast<QAbstractButton*>(m_selectAll);
-    const Qt::CheckState state = box->isChecked() ? Qt::Checked : Qt::Unchecked;
+    const Qt::CheckState state = viewer::IsChecked(m_selectAll) ? Qt::Checked : Qt::Unchecked;
     for (int row = 0; row < m_list->topLevelItemCount(); ++row) {
         m_list->topLevelItem(row)->setCheckState(kColType, state);
     }

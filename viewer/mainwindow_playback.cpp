@@ -179,7 +179,7 @@ void CSamplePlayerDlg::OnStop()
         SetPlayVisible(true);
         SetThirdChannelAvailable(false);
         for (int id : {IDC_VIEW_TWO, IDC_VIEW_MAP, IDC_MIRROR}) {
-            qobject_cast<QAbstractButton*>(Control(id))->setChecked(false);
+            viewer::SetChecked(Control(id), false);
         }
         m_frontPos = m_rearPos = m_mapPos = 0;
     }

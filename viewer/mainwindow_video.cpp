@@ -3,6 +3,7 @@
 #include "controls/controlid.h"
 #include "viewer/mainwindow.h"
 #include "viewer/pictureview.h"
+#include "viewer/skinctl.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -20,9 +21,9 @@ const QRect kSidePlace(650, 268, 320, 180);
 const QRect kSidePlaceRear(650, 270, 320, 180);
 const QRect kMapHidden(650, 268, 0, 0);
 
-QAbstractButton* Box(QWidget* w)
+viewer::CheckRef Box(QWidget* w)
 {
-    return qobject_cast<QAbstractButton*>(w);
+    return viewer::CheckRef(w);
 }
 
 }  // namespace
@@ -141,7 +142,7 @@ void CSamplePlayerDlg::OnMirror()
         return;
     }
     int extra = 0;
-    auto* box = Box(Control(IDC_MIRROR));
+    auto box = Box(Control(IDC_MIRROR));
     if (m_player.ChannelCount(&extra) < 2) {
         box->setChecked(false);
         return;
@@ -175,8 +176,8 @@ void CSamplePlayerDlg::ApplyVideoLayout()
             swap->setEnabled(true);
         }
     }
-    auto* viewTwo = Box(Control(IDC_VIEW_TWO));
-    auto* viewMap = Box(Control(IDC_VIEW_MAP));
+    auto viewTwo = Box(Control(IDC_VIEW_TWO));
+    auto viewMap = Box(Control(IDC_VIEW_MAP));
 
     if (m_layoutMode == 1) {
         m_third->hide();

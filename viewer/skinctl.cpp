@@ -1,115 +1,41 @@
 #include "viewer/skinctl.h"
 
+#include "controls/bitmapbuttontrans.h"
+#include "controls/bitmapslider.h"
 #include "controls/controlid.h"
-#include "controls/winevent.h"
+#include "controls/transbitmap.h"
+#include "controls/xskinbutton.h"
 #include "res/resid.h"
 #include "res/skin.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QPushButton>
-#include <QSlider>
-#include <QStyle>
 
 namespace viewer {
 
 namespace {
 
-// A button drawn from its state images; black pixels let the background show.
-class ImageButton : public QPushButton {
-public:
-    ImageButton(QWidget* parent, int base, bool checkable, int images)
-        : QPushButton(parent), m_base(base), m_images(images)
-    {
-        setCheckable(checkable);
-        setFocusPolicy(Qt::NoFocus);
-        setAttribute(Qt::WA_NoSystemBackground);
-        for (int i = 0; i < images; ++i) {
-            m_pixmaps[i] = KeyedBitmap(base ? base + i : 0);
-        }
-        if (!m_pixmaps[0].isNull()) {
-            resize(m_pixmaps[0].size());
-        }
+// The skin of a plain-captioned control while no image is given.
+void Caption(QWidget* w, const QString& caption)
+{
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+        button->setText(caption);
     }
-
-protected:
-    void paintEvent(QPaintEvent* e) override
-    {
-        if (m_pixmaps[0].isNull()) {
-            QPushButton::paintEvent(e);
-            return;
-        }
-        QPainter p(this);
-        int state = 0;
-        if (!isEnabled()) {
-            state = m_images == 4 ? 3 : 2;
-        } else if (isDown() || isChecked()) {
-            state = 1;
-        }
-        const QPixmap& pm = m_pixmaps[state].isNull() ? m_pixmaps[0] : m_pixmaps[state];
-        p.drawPixmap(0, 0, pm);
-    }
-
-private:
-    static QPixmap KeyedBitmap(int id)
-    {
-        QPixmap pm = LoadSkinBitmap(id);
-        if (!pm.isNull()) {
-            pm.setMask(pm.createMaskFromColor(Qt::black));
-        }
-        return pm;
-    }
-
-    int m_base;
-    int m_images;
-    QPixmap m_pixmaps[4];
-};
-
-// A horizontal bitmap-less slider that reports to its parent like the skinned one: a
-// settled message on release and after each key.
-class PlainSlider : public QSlider {
-public:
-    explicit PlainSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent)
-    {
-        setRange(0, 100);
-        setFocusPolicy(Qt::ClickFocus);
-        connect(this, &QSlider::sliderReleased, this, [this] { Settle(); });
-        connect(this, &QSlider::sliderMoved, this, [this](int pos) {
-            PostWinMessage(parentWidget(), WM_SLIDER_DRAGGING, ControlId(this), pos);
-        });
-    }
-
-protected:
-    void keyPressEvent(QKeyEvent* e) override
-    {
-        QSlider::keyPressEvent(e);
-        Settle();
-    }
-    void mousePressEvent(QMouseEvent* e) override
-    {
-        // Jump to the click instead of paging.
-        if (e->button() == Qt::LeftButton && maximum() > minimum()) {
-            const int pos =
-                QStyle::sliderValueFromPosition(minimum(), maximum(), e->position().toPoint().x(), width());
-            setSliderPosition(pos);
-        }
-        QSlider::mousePressEvent(e);
-    }
-
-private:
-    void Settle() { PostWinMessage(parentWidget(), WM_SLIDER_SETTLED, ControlId(this), value()); }
-};
+}
 
 }  // namespace
 
 QAbstractButton* MakeImageButton(QWidget* parent, int id, int imageBase, const QString& caption)
 {
-    auto* button = new ImageButton(parent, imageBase, false, 4);
-    button->setText(imageBase ? QString() : caption);
+    auto* button = new CBitmapButtonTrans(parent, id);
+    button->SetKeyColor(qRgb(0, 0, 0));
+    if (imageBase != 0 &&
+        button->LoadBitmaps(SkinId(imageBase, kSkinNormal), SkinId(imageBase, kSkinSelected),
+                            SkinId(imageBase, kSkinFocus), SkinId(imageBase, kSkinDisabled))) {
+        button->SizeToContent();
+    } else {
+        Caption(button, caption);
+    }
     SetControlId(button, id);
     return button;
 }
@@ -119,11 +45,14 @@ QAbstractButton* MakeLangButton(QWidget* parent, int id, int langItem, int skinS
     return MakeImageButton(parent, id, LangSkinId(langItem, static_cast<SkinSet>(skinSet)));
 }
 
-QAbstractButton* MakeCheckBox(QWidget* parent, int id, int imageBase, const QString& caption)
+QWidget* MakeCheckBox(QWidget* parent, int id, int imageBase, const QString& caption)
 {
-    QAbstractButton* box = nullptr;
-    if (imageBase) {
-        box = new ImageButton(parent, imageBase, true, 3);
+    QWidget* box = nullptr;
+    if (imageBase != 0) {
+        auto* skinned = new CxSkinButton(parent, id, CxSkinButton::kCheckBox);
+        skinned->LoadSkinImages(SkinId(imageBase, kSkinNormal), SkinId(imageBase, kSkinSelected), 0,
+                                SkinId(imageBase, kSkinDisabled), 0, 0, CxSkinButton::kDrawAsIs, 0, 0);
+        box = skinned;
     } else {
         box = new QCheckBox(caption, parent);
     }
@@ -131,70 +60,94 @@ QAbstractButton* MakeCheckBox(QWidget* parent, int id, int imageBase, const QStr
     return box;
 }
 
-QAbstractButton* MakeLangCheckBox(QWidget* parent, int id, int langItem, int skinSet)
+QWidget* MakeLangCheckBox(QWidget* parent, int id, int langItem, int skinSet)
 {
-    auto* box = new ImageButton(parent, LangSkinId(langItem, static_cast<SkinSet>(skinSet)), true, 4);
-    SetControlId(box, id);
-    return box;
+    return MakeCheckBox(parent, id, LangSkinId(langItem, static_cast<SkinSet>(skinSet)));
 }
 
-QWidget* MakeSlider(QWidget* parent, int id, int, int, int)
+bool IsChecked(const QWidget* box)
 {
-    auto* slider = new PlainSlider(parent);
+    if (const auto* skinned = qobject_cast<const CxSkinButton*>(box)) {
+        return skinned->GetCheck();
+    }
+    if (const auto* button = qobject_cast<const QAbstractButton*>(box)) {
+        return button->isChecked();
+    }
+    return false;
+}
+
+void SetChecked(QWidget* box, bool checked)
+{
+    if (auto* skinned = qobject_cast<CxSkinButton*>(box)) {
+        skinned->SetCheck(checked);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(box)) {
+        button->setChecked(checked);
+    }
+}
+
+void ConnectClicked(QWidget* button, QObject* context, std::function<void()> handler)
+{
+    if (auto* skinned = qobject_cast<CxSkinButton*>(button)) {
+        QObject::connect(skinned, &CxSkinButton::clicked, context, handler);
+    } else if (auto* plain = qobject_cast<QAbstractButton*>(button)) {
+        QObject::connect(plain, &QAbstractButton::clicked, context, handler);
+    }
+}
+
+void CheckRef::update()
+{
+    m_box->update();
+}
+
+QWidget* MakeSlider(QWidget* parent, int id, int channelId, int activeId, int thumbId)
+{
+    auto* slider = new CBitmapSlider(parent, id);
+    slider->LoadChannelImages(channelId, activeId, true, kKeyFromPixel, 0, 0);
+    slider->LoadThumbImages(thumbId, thumbId, true, kKeyFromPixel, 0, 0);
     SetControlId(slider, id);
     return slider;
 }
 
 void SetSliderRange(QWidget* slider, int minimum, int maximum)
 {
-    auto* s = static_cast<QSlider*>(slider);
-    const QSignalBlocker block(s);
-    s->setRange(minimum, maximum);
+    static_cast<CBitmapSlider*>(slider)->SetRange(minimum, maximum, true);
 }
 
 void SetSliderPos(QWidget* slider, int position)
 {
-    auto* s = static_cast<QSlider*>(slider);
-    const QSignalBlocker block(s);
-    s->setValue(position);
+    static_cast<CBitmapSlider*>(slider)->SetPosition(position);
 }
 
 int SliderPos(const QWidget* slider)
 {
-    return static_cast<const QSlider*>(slider)->value();
+    return static_cast<const CBitmapSlider*>(slider)->GetPosition();
 }
 
 int SliderMax(const QWidget* slider)
 {
-    return static_cast<const QSlider*>(slider)->maximum();
+    return static_cast<const CBitmapSlider*>(slider)->GetRangeMax();
 }
 
 void SetSliderPageSize(QWidget* slider, int pageSize)
 {
-    static_cast<QSlider*>(slider)->setPageStep(pageSize);
+    static_cast<CBitmapSlider*>(slider)->SetPageSize(pageSize);
 }
 
 QWidget* MakePicture(QWidget* parent, int id)
 {
-    auto* label = new QLabel(parent);
-    SetControlId(label, id);
-    return label;
+    auto* picture = new TransBitmap(parent, id);
+    SetControlId(picture, id);
+    return picture;
 }
 
 void SetPicture(QWidget* picture, int bitmapId)
 {
-    auto* label = static_cast<QLabel*>(picture);
-    QPixmap pm = LoadSkinBitmap(bitmapId);
-    if (!pm.isNull()) {
-        pm.setMask(pm.createMaskFromColor(Qt::black));
-    }
-    label->setPixmap(pm);
-    label->setProperty("mubBitmapId", bitmapId);
+    static_cast<TransBitmap*>(picture)->SetBitmapId(bitmapId);
 }
 
 int PictureId(const QWidget* picture)
 {
-    return picture->property("mubBitmapId").toInt();
+    return static_cast<const TransBitmap*>(picture)->BitmapId();
 }
 
 }  // namespace viewer

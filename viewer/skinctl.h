@@ -3,9 +3,11 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class QAbstractButton;
 class QLabel;
+class QObject;
 class QWidget;
 
 namespace viewer {
@@ -15,10 +17,29 @@ namespace viewer {
 QAbstractButton* MakeImageButton(QWidget* parent, int id, int imageBase, const QString& caption = {});
 // A captioned button whose images come from the language's skin set.
 QAbstractButton* MakeLangButton(QWidget* parent, int id, int langItem, int skinSet);
-// A skinned check box (normal, down, disabled at base + 0..2); base 0: a plain check box.
-QAbstractButton* MakeCheckBox(QWidget* parent, int id, int imageBase, const QString& caption = {});
+// A skinned check box (normal, down, disabled at base + 0, 1, 3); base 0: a plain check box.
+QWidget* MakeCheckBox(QWidget* parent, int id, int imageBase, const QString& caption = {});
 // A view check box drawn from the language's skin set.
-QAbstractButton* MakeLangCheckBox(QWidget* parent, int id, int langItem, int skinSet);
+QWidget* MakeLangCheckBox(QWidget* parent, int id, int langItem, int skinSet);
+
+// The check state of a skinned or plain check box.
+bool IsChecked(const QWidget* box);
+void SetChecked(QWidget* box, bool checked);
+// Calls handler when the button or box is clicked.
+void ConnectClicked(QWidget* button, QObject* context, std::function<void()> handler);
+
+// A check box by reference, so handlers read like the button code they replace.
+class CheckRef {
+public:
+    explicit CheckRef(QWidget* box) : m_box(box) {}
+    CheckRef* operator->() { return this; }
+    bool isChecked() const { return IsChecked(m_box); }
+    void setChecked(bool checked) { SetChecked(m_box, checked); }
+    void update();
+
+private:
+    QWidget* m_box;
+};
 
 // A bitmap slider from its channel, active-channel and thumb images (0: plain).
 QWidget* MakeSlider(QWidget* parent, int id, int channelId, int activeId, int thumbId);
