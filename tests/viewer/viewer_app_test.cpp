@@ -246,6 +246,82 @@ TEST_F(ViewerApp, QuitWithNoKeepsTheWindow)
     EXPECT_TRUE(dlg->isVisible());
 }
 
+TEST_F(ViewerApp, VehicleLinesSetPicturesAndChangedNumbersOnly)
+{
+    const auto line = [&](const char* text) {
+        const std::string packet = std::string("B") + text;
+        dlg->Telemetry().OnTextPacket(packet.c_str(), static_cast<int>(packet.size()) + 1, 0);
+        Pump(50);
+    };
+    const int turnBefore = dlg->SignalUpdates(IDC_SIG_TURN);
+    line("spd=57;rpm=2000;Accel=1;Break=1;TurnSig=1;GearPos=4");
+    EXPECT_EQ(viewer::PictureId(dlg->Control(IDC_SIG_TURN)), 819);
+    EXPECT_EQ(viewer::PictureId(dlg->Control(IDC_SIG_PEDAL)), 821);
+    EXPECT_EQ(viewer::PictureId(dlg->Control(IDC_SIG_GEAR)), 812);
+    EXPECT_EQ(Label(IDC_SIG_SPD), "57");
+    EXPECT_EQ(Label(IDC_SIG_RPM), "2000");
+    EXPECT_EQ(Label(IDC_SIG_WAT), "0");
+    const int turnAfter = dlg->SignalUpdates(IDC_SIG_TURN);
+    const int spdAfter = dlg->SignalUpdates(IDC_SIG_SPD);
+    const int rpmAfter = dlg->SignalUpdates(IDC_SIG_RPM);
+    EXPECT_EQ(turnAfter, turnBefore + 1);
+
+    // The same speed and turn signal again: neither is redrawn; rpm went absent and shows 0.
+    line("spd=57;Break=1;TurnSig=1;GearPos=0");
+    EXPECT_EQ(dlg->SignalUpdates(IDC_SIG_TURN), turnAfter);
+    EXPECT_EQ(dlg->SignalUpdates(IDC_SIG_SPD), spdAfter);
+    EXPECT_EQ(dlg->SignalUpdates(IDC_SIG_RPM), rpmAfter + 1);
+    EXPECT_EQ(Label(IDC_SIG_RPM), "0");
+    EXPECT_EQ(viewer::PictureId(dlg->Control(IDC_SIG_PEDAL)), 808);  // Accel absent
+    EXPECT_EQ(viewer::PictureId(dlg->Control(IDC_SIG_GEAR)), 814);
+}
+
+TEST_F(ViewerApp, ChartShowsOnePointPerStoredSampleUpToTheSecond)
+{
+    for (int second = 1; second <= 3; ++second) {
+        const char packet[] = {'M', char(0x80), char(0x7F), char(0x81), 0};
+        dlg->Telemetry().OnTextPacket(packet, 5, second * 1000);
+    }
+    ASSERT_EQ(dlg->Telemetry().Samples().GSensorCount(), 3);
+    dlg->UpdateChart(5);
+    const auto points = dlg->Graph()->SeriesPoints(dlg->Series(0));
+    EXPECT_EQ(points.size(), 3u);
+    // A zero sample sits on the first axis' baseline: 150 of 200 of the chart's height.
+    EXPECT_EQ(points[0].y(), dlg->Graph()->PlotRect().bottom() - 150 * dlg->Graph()->height() / 200);
+    EXPECT_EQ(dlg->Graph()->SeriesPoints(dlg->Series(2)).size(), 3u);
+    dlg->UpdateChart(2);
+    EXPECT_EQ(dlg->Graph()->SeriesPoints(dlg->Series(1)).size(), 2u);
+}
+
+TEST_F(ViewerApp, TwoChannelsPlaceFrontMainRearSideAndSwap)
+{
+    DoubleClickRow(1);  // the "D" recording: front and rear
+    ASSERT_TRUE(WaitPlaying());
+    EXPECT_EQ(dlg->FrontView()->geometry(), QRect(4, 64, 640, 360));
+    EXPECT_EQ(dlg->RearView()->geometry(), QRect(650, 270, 320, 180));
+    EXPECT_TRUE(dlg->RearView()->isVisible());
+    ASSERT_TRUE(WaitUntil([&] { return !dlg->RearView()->LatestImage().isNull(); }));
+    dlg->OnSwap();
+    EXPECT_EQ(dlg->FrontPlace(), 2);
+    EXPECT_EQ(dlg->RearPlace(), 1);
+    EXPECT_EQ(dlg->FrontView()->geometry(), QRect(650, 268, 320, 180));
+    EXPECT_EQ(dlg->RearView()->geometry(), QRect(4, 64, 640, 360));
+}
+
+// Pictures of the window while it plays, for the documentation (not a check).
+TEST_F(ViewerApp, GrabWhilePlaying)
+{
+    const QString dir = QString(MUB_BINARY_DIR) + "/viewer-shots";
+    QDir().mkpath(dir);
+    const std::pair<int, const char*> shots[] = {{1, "viewer-2ch.png"}, {0, "viewer-3ch.png"}};
+    for (const auto& [row, name] : shots) {
+        DoubleClickRow(row);
+        ASSERT_TRUE(WaitPlaying(4000));
+        Pump(300);
+        EXPECT_TRUE(dlg->grab().save(dir + "/" + name));
+    }
+}
+
 TEST(ViewerProgram, SecondStartEndsAtOnce)
 {
     QTemporaryDir tmp;
