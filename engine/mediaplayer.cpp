@@ -154,7 +154,7 @@ void CMediaSync::StopThread()
 
 void CMediaSync::Run()
 {
-    if (Pop(m_work.get(), &m_workLength)) {
+    if (!m_hold.load() && Pop(m_work.get(), &m_workLength)) {
         if (m_audio) {
             m_audio->Write(m_work.get(), m_workLength);
         }
@@ -341,6 +341,8 @@ void CQVZMediaPlayer::Stop()
 void CQVZMediaPlayer::Pause()
 {
     m_runMode = kIdle;
+    // The sound queued ahead of the pictures waits with them.
+    m_sync.SetHold(true);
 }
 
 void CQVZMediaPlayer::Resume()
@@ -481,6 +483,8 @@ void CQVZMediaPlayer::KeyFrameFound()
 void CQVZMediaPlayer::WorkerBody()
 {
     const int mode = m_runMode.load();
+    // Sound plays only while pictures do.
+    m_sync.SetHold(mode != kPlaying);
     if (mode != kPlaying && mode != kStepping) {
         SleepMs(kIdlePollMs);
         m_pendingSeek = -1;
@@ -572,18 +576,16 @@ CQVZMediaPlayer::LoopResult CQVZMediaPlayer::ReadPresentLoop()
             if (m_keyWait[0]) {
                 return LoopResult::Ok;
             }
-            if (m_runMode.load() != kStepping) {
-                m_sync.Push(buffer, size);
-                if (m_audioEndMs < 0) {
-                    // This sound goes with the front picture read last.
-                    m_audioEndMs = FrameTimeMs(m_frameIndex.load() + std::max(m_frontQueued - 1, 0));
-                }
-                const double bytesPerMs = m_bitsPerSample / 8 * m_sampleRate / 1000.0;
-                if (bytesPerMs > 0) {
-                    m_audioEndMs += std::min(size, kMaxAudioPlayBytes) / bytesPerMs;
-                }
-            } else {
-                m_audioEndMs = -1.0;  // a gap: the timeline is lost until sound is pushed again
+            // While stepping the clock holds the sound: a step stays silent, and the pictures
+            // queued by it keep their sound for when playing resumes.
+            m_sync.Push(buffer, size);
+            if (m_audioEndMs < 0) {
+                // This sound goes with the front picture read last.
+                m_audioEndMs = FrameTimeMs(m_frameIndex.load() + std::max(m_frontQueued - 1, 0));
+            }
+            const double bytesPerMs = m_bitsPerSample / 8 * m_sampleRate / 1000.0;
+            if (bytesPerMs > 0) {
+                m_audioEndMs += std::min(size, kMaxAudioPlayBytes) / bytesPerMs;
             }
             if (m_prebuffering) {
                 return LoopResult::Ok;
@@ -645,7 +647,8 @@ bool CQVZMediaPlayer::Present()
 void CQVZMediaPlayer::PresentFront(int length, bool show)
 {
     // Following the sound clock already spaces the pictures; the pacer then only keeps count.
-    const bool followedSound = WaitForSound(FrameTimeMs(m_frameIndex.load()));
+    // A stepped picture waits for no sound (the clock holds it).
+    const bool followedSound = show && WaitForSound(FrameTimeMs(m_frameIndex.load()));
     Pace(!followedSound);
     ++m_frameIndex;
     ++m_frontPresented;

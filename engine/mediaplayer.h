@@ -36,6 +36,9 @@ public:
     void WaitDrain(const std::atomic<int>* runMode = nullptr);
     void Clear();
     int QueuedCount() const { return m_count.load(); }
+    // While held, the thread keeps what is queued instead of playing it (paused or stepped
+    // pictures keep the sound that follows them for when playing resumes).
+    void SetHold(bool hold) { m_hold = hold; }
 
     // Sound accepted here or by the output but not yet pulled by the sound system, in bytes;
     // -1 when the output cannot tell (then only WaitDrain paces).
@@ -56,6 +59,7 @@ private:
     VAudio* m_audio = nullptr;           // set before the thread starts
     VAudioBacklog* m_backlog = nullptr;  // the same object, when it can tell its backlog
     CSingleThread m_thread{"MediaSync"};
+    std::atomic<bool> m_hold{false};
     std::deque<std::unique_ptr<_packet_pcm>> m_queue;  // --- protected by m_lock
     std::deque<std::unique_ptr<_packet_pcm>> m_spare;  // --- protected by m_lock (reused entries)
     int m_queuedBytes = 0;                             // --- protected by m_lock

@@ -273,6 +273,34 @@ TEST_F(PlayerTest, AfterASeekNothingPlaysUntilAKeyUnit)
     player.Stop();
 }
 
+TEST_F(PlayerTest, PausesAndStepsAreSilentAndResumingPlaysTheSoundOfTheSteppedPictures)
+{
+    audio0.delayMs = 40;  // slower than the pictures: sound stays queued
+    StartAndOpen({.frames = 300, .fps = 30, .audioBytes = 533});
+    ASSERT_TRUE(WaitUntil([&] { return !decoder.Calls().empty(); }));
+    player.Pause();
+    // Paused, the sound waits too.
+    SleepMs(30);
+    const size_t played = audio0.Frames().size();
+    SleepMs(100);
+    EXPECT_EQ(audio0.Frames().size(), played);
+    ASSERT_TRUE(player.SeekMs(5000));
+    ASSERT_TRUE(WaitUntil([&] { return player.RunMode() == CQVZMediaPlayer::kIdle; }));
+    SleepMs(50);
+    for (int frame : audio0.Frames()) {
+        EXPECT_LT(frame, 150) << "sound played while stepping";
+    }
+    audio0.ClearLog();
+    player.Resume();
+    ASSERT_TRUE(WaitUntil([&] { return audio0.Frames().size() >= 30u; }));
+    const std::vector<int> frames = audio0.Frames();
+    // The sound goes on from the stepped picture, none of it lost.
+    for (size_t i = 0; i < 30; ++i) {
+        EXPECT_EQ(frames[i], 150 + static_cast<int>(i));
+    }
+    player.Stop();
+}
+
 TEST_F(PlayerTest, StepWithoutDStopsAtTheFrontPicture)
 {
     StartAndOpen({.frames = 120, .fps = 30, .rear = true});
