@@ -53,7 +53,9 @@ void CSamplePlayerDlg::SetupList()
     m_list->setStyleSheet(
         "QTreeWidget { background: black; color: white; }"
         "QTreeWidget::item { color: white; background: black; }"
-        "QTreeWidget::item:selected { color: white; background: black; }");
+        "QTreeWidget::item:selected { color: white; background: black; }"
+        "QTreeWidget::indicator { width: 9px; height: 9px; border: 1px solid white; background: black; }"
+        "QTreeWidget::indicator:checked { background: white; }");
     connect(m_list, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item, int) { OnRowDoubleClicked(m_list->indexOfTopLevelItem(item)); });
 }

@@ -1,11 +1,13 @@
 // The whole viewer on a sample card: the real main window, engine and card library.
 #include "controls/controlid.h"
+#include "platform/waveout.h"
 #include "res/strings.h"
 #include "viewer/mainwindow.h"
 #include "viewer/pictureview.h"
 #include "viewer/skinctl.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
@@ -308,6 +310,49 @@ TEST_F(ViewerApp, TwoChannelsPlaceFrontMainRearSideAndSwap)
     EXPECT_EQ(dlg->RearView()->geometry(), QRect(4, 64, 640, 360));
 }
 
+TEST_F(ViewerApp, VolumeZeroMutesAndMuteBoxSilences)
+{
+    QWidget* volume = dlg->Control(IDC_VOLUME);
+    QWidget* mute = dlg->Control(IDC_MUTE);
+    const auto deviceVolume = [] {
+        DWORD v = 0xDEAD;
+        waveOutGetVolume(nullptr, &v);
+        return v;
+    };
+    EXPECT_EQ(deviceVolume(), (32767u << 16) | 32767u);  // the default 50
+
+    viewer::SetSliderPos(volume, 0);
+    dlg->OnSliderSettled(IDC_VOLUME, 0);
+    EXPECT_TRUE(viewer::IsChecked(mute));
+    EXPECT_EQ(deviceVolume(), 0u);
+
+    QTest::keyClick(dlg.get(), Qt::Key_Up);
+    EXPECT_EQ(viewer::SliderPos(volume), 5);
+    EXPECT_FALSE(viewer::IsChecked(mute));
+    EXPECT_EQ(deviceVolume(), (3276u << 16) | 3276u);
+
+    QTest::mouseClick(mute, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(viewer::IsChecked(mute));
+    EXPECT_EQ(deviceVolume(), 0u);
+    QTest::mouseClick(mute, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_FALSE(viewer::IsChecked(mute));
+    EXPECT_EQ(deviceVolume(), (3276u << 16) | 3276u);
+}
+
+TEST_F(ViewerApp, SelectAllTicksEveryRowAndClearsOnAnEmptyCategory)
+{
+    QWidget* selectAll = dlg->Control(IDC_SELECT_ALL);
+    viewer::SetChecked(selectAll, true);
+    dlg->OnSelectAll();
+    for (int row = 0; row < dlg->RowCount(); ++row) {
+        EXPECT_EQ(List()->topLevelItem(row)->checkState(0), Qt::Checked);
+    }
+    std::filesystem::remove_all(card + "/RECORD/MANUAL");
+    dlg->ListCategory(3);
+    EXPECT_EQ(dlg->RowCount(), 0);
+    EXPECT_FALSE(viewer::IsChecked(selectAll));
+}
+
 // Pictures of the window while it plays, for the documentation (not a check).
 TEST_F(ViewerApp, GrabWhilePlaying)
 {
@@ -320,6 +365,62 @@ TEST_F(ViewerApp, GrabWhilePlaying)
         Pump(300);
         EXPECT_TRUE(dlg->grab().save(dir + "/" + name));
     }
+}
+
+long ResidentKb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return -1;
+}
+
+double CpuSeconds()
+{
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Figures for the report, not checks: run with --gtest_also_run_disabled_tests.
+TEST(ViewerFigures, DISABLED_StartUpAndThreeChannelPlayback)
+{
+    QTemporaryDir tmp;
+    const std::string card = tmp.path().toStdString() + "/card";
+    std::filesystem::copy(SAMPLE_CARD_DIR, card, std::filesystem::copy_options::recursive);
+    CSamplePlayerDlg::Options options;
+    options.cardFolder = card;
+    options.configFolder = tmp.path().toStdString() + "/config";
+    options.messageBox = [](QWidget*, const QString&, const QString&, int) { return int(QMessageBox::Ok); };
+    QElapsedTimer clock;
+    clock.start();
+    CSamplePlayerDlg dlg(options);
+    dlg.OnInitDialog();
+    dlg.show();
+    ASSERT_TRUE(WaitUntil([&] { return dlg.RowCount() > 0 && dlg.isVisible(); }));
+    const qint64 startMs = clock.elapsed();
+    const long idleKb = ResidentKb();
+
+    dlg.OnRowDoubleClicked(0);  // the three-channel recording
+    ASSERT_TRUE(WaitUntil([&] { return dlg.Player().CurrentTimeMs() >= 1000; }));
+    const double cpu0 = CpuSeconds();
+    clock.restart();
+    long peakKb = 0;
+    while (clock.elapsed() < 10000 && dlg.Player().PlayState() == 0) {
+        Pump(200);
+        peakKb = std::max(peakKb, ResidentKb());
+    }
+    const double wall = clock.elapsed() / 1000.0;
+    const double cpu = (CpuSeconds() - cpu0) / wall * 100.0;
+    std::printf(
+        "FIGURES start-to-list %lld ms; resident idle %ld KiB, playing peak %ld KiB; CPU %.1f %% of one core "
+        "over %.1f s\n",
+        static_cast<long long>(startMs), idleKb, peakKb, cpu, wall);
 }
 
 TEST(ViewerProgram, SecondStartEndsAtOnce)
