@@ -86,6 +86,10 @@ void CSamplePlayerDlg::CreateFonts()
 
 bool CSamplePlayerDlg::OnInitDialog()
 {
+    if (m_initialised || m_destroyed) {
+        return false;
+    }
+    m_initialised = true;
     CreateFonts();
     SetSeekUnit(30);
     m_primaryLanguage = UserPrimaryLanguage();
@@ -339,7 +343,9 @@ void CSamplePlayerDlg::OnDestroy()
     m_destroyed = true;
     qApp->removeEventFilter(this);
     StopPlaybackTimer();
-    SaveConfig();
+    if (m_initialised) {
+        SaveConfig();
+    }
     StopCardWatch();
     // The player's threads paint into the pictures and call back into the telemetry
     // store: both outlive it.

@@ -239,6 +239,7 @@ private:
     CTelemetryStore m_telemetry;
     MUBContext m_mubContext = nullptr;
     bool m_playerStarted = false;
+    bool m_initialised = false;  // OnInitDialog ran: the controls exist
     bool m_destroyed = false;
 
     // Card watch: m_mubID written by the watch thread, read by the GUI thread.

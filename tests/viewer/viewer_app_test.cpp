@@ -423,6 +423,17 @@ TEST(ViewerFigures, DISABLED_StartUpAndThreeChannelPlayback)
         static_cast<long long>(startMs), idleKb, peakKb, cpu, wall);
 }
 
+TEST(ViewerWindow, DestroyedWithoutStartingIsQuiet)
+{
+    QTemporaryDir tmp;
+    CSamplePlayerDlg::Options options;
+    options.configFolder = tmp.path().toStdString();
+    {
+        CSamplePlayerDlg dlg(options);
+    }
+    EXPECT_FALSE(QFile::exists(tmp.path() + "/config.cfg"));
+}
+
 TEST(ViewerProgram, SecondStartEndsAtOnce)
 {
     QTemporaryDir tmp;
