@@ -1,5 +1,6 @@
 // The whole viewer on a sample card: the real main window, engine and card library.
 #include "controls/controlid.h"
+#include "controls/winevent.h"
 #include "platform/waveout.h"
 #include "res/strings.h"
 #include "viewer/mainwindow.h"
@@ -179,6 +180,15 @@ TEST_F(ViewerApp, RightSkipsTenSecondsAndSpacePausesAndResumes)
     QTest::keyClick(dlg.get(), Qt::Key_Space);
     EXPECT_TRUE(dlg->Control(IDC_PLAY)->isHidden());
     ASSERT_TRUE(WaitUntil([&] { return dlg->Player().CurrentTimeMs() > paused; }));
+}
+
+TEST_F(ViewerApp, ReleasedTimeSliderPlaysFromOneSecondLater)
+{
+    DoubleClickRow(1);
+    ASSERT_TRUE(WaitPlaying());
+    SendWinMessage(dlg.get(), WM_SLIDER_SETTLED, IDC_POSITION, 7);
+    ASSERT_TRUE(WaitUntil([&] { return dlg->Player().CurrentTimeMs() >= 8000; }));
+    EXPECT_LT(dlg->Player().CurrentTimeMs(), 10000);
 }
 
 TEST_F(ViewerApp, KeysOutsideTheTableAreSwallowedAndUpStopsAt99)
