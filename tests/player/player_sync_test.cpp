@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,7 +22,10 @@ namespace {
 constexpr const char* kCardArgs =
     "--per-category 1 --letters D --duration 60 --front 160x96 --rear 160x96 --seed 11";
 
-// The card is kept in the build folder and made again only when mubcard is newer.
+// The card is kept in the build folder and made again only when mubcard is newer. ctest
+// runs the tests of this program in parallel processes, so each makes its card in a
+// folder of its own and moves it into place; a process that loses the race uses the
+// winner's card.
 std::string SyncCard()
 {
     const fs::path mubcard = fs::path(MUB_BINARY_DIR) / "tools/mubcard/mubcard";
@@ -31,16 +35,25 @@ std::string SyncCard()
     if (fs::exists(stamp, ec) && fs::last_write_time(stamp, ec) > fs::last_write_time(mubcard, ec)) {
         return card.string();
     }
-    fs::remove_all(card, ec);
-    fs::create_directories(card, ec);
-    const std::string cmd = mubcard.string() + " --out '" + card.string() + "' " + kCardArgs + " > /dev/null";
+    const fs::path fresh = card.string() + ".new" + std::to_string(getpid());
+    fs::remove_all(fresh, ec);
+    fs::create_directories(fresh, ec);
+    const std::string cmd = mubcard.string() + " --out '" + fresh.string() + "' " + kCardArgs + " > /dev/null";
     if (std::system(cmd.c_str()) != 0) {
+        fs::remove_all(fresh, ec);
         return {};
     }
-    std::FILE* f = std::fopen(stamp.c_str(), "w");
-    if (f) {
+    if (std::FILE* f = std::fopen((fresh / "made.stamp").c_str(), "w")) {
         std::fclose(f);
     }
+    // Replace only a stale card; a fresh one another process just made stays.
+    if (!(fs::exists(stamp, ec) && fs::last_write_time(stamp, ec) > fs::last_write_time(mubcard, ec))) {
+        const fs::path old = card.string() + ".old" + std::to_string(getpid());
+        fs::rename(card, old, ec);
+        fs::rename(fresh, card, ec);
+        fs::remove_all(old, ec);
+    }
+    fs::remove_all(fresh, ec);
     return card.string();
 }
 
