@@ -5,13 +5,13 @@
 #include "formats/aviwriter.h"
 #include "formats/exportfile.h"
 #include "formats/mubparser.h"
+#include "tools/common/card.h"
 
 #include <sys/stat.h>
 #include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -51,17 +51,6 @@ int LibraryCategoryOfWord(const std::string& word)
         return MUB_CATEGORY_MANUAL;
     }
     return -1;
-}
-
-std::string DateKey(const std::string& name)
-{
-    const size_t a = name.find('_');
-    if (a == std::string::npos) {
-        return {};
-    }
-    const size_t b = name.find('_', a + 1);
-    const size_t c = b == std::string::npos ? std::string::npos : name.find('_', b + 1);
-    return name.substr(a + 1, b - a - 1) + (b == std::string::npos ? "" : name.substr(b + 1, c - b - 1));
 }
 
 // Redrawn in place on stderr; only when the shown percentage changes.
@@ -131,36 +120,20 @@ int main(int argc, char** argv)
         Usage();
         return 2;
     }
-    if (const char* env = std::getenv("MUB_CARD"); env != nullptr && *env != '\0') {
-        cards.push_back(env);
-    }
     struct stat st {};
     if (stat(outDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         std::fprintf(stderr, "mubexport: %s is not a folder\n", outDir.c_str());
         return 1;
     }
 
-    MUBContext ctx = CreateLibraryContext();
+    uint8_t cardId = 0;
+    MUBContext ctx = OpenToolCard("mubexport", cards, &cardId);
     if (ctx == nullptr) {
-        std::fprintf(stderr, "mubexport: cannot create the library context\n");
         return 1;
     }
-    for (const std::string& card : cards) {
-        if (!AddCardFolder(ctx, card.c_str())) {
-            std::fprintf(stderr, "mubexport: %s is not a card folder\n", card.c_str());
-        }
-    }
-    const uint8_t cardId = QueryCardId(ctx);
-    if (cardId == 0 || !OpenCard(ctx)) {
-        std::fprintf(stderr, "mubexport: no card found\n");
-        ReleaseLibraryContext(ctx);
-        return 1;
-    }
-    SetLibraryContext(ctx);
     if (!category.empty()) {
         std::vector<CardRecording> list = ListCardRecordings(ctx, cardId, libraryCategory);
-        std::stable_sort(list.begin(), list.end(),
-                         [](const auto& x, const auto& y) { return DateKey(x.name) > DateKey(y.name); });
+        SortNewestFirst(&list);
         for (const CardRecording& r : list) {
             names.push_back(r.name);
         }
@@ -209,8 +182,7 @@ int main(int argc, char** argv)
         }
     }
     parser.Stop();
-    SetLibraryContext(nullptr);
-    ReleaseLibraryContext(ctx);
+    CloseToolCard(ctx);
 
     std::fprintf(stderr, "mubexport: %d written, %d failed, %d cancelled, %d not started\n", written, failed,
                  cancelled, count - written - failed - cancelled);

@@ -1,10 +1,9 @@
 // mubinfo: lists a card's recordings by category, newest first, or describes one
 // recording with its packet statistics.
 #include "formats/mubparser.h"
+#include "tools/common/card.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -32,25 +31,6 @@ void Usage()
                  "  without NAME: lists the card's recordings by category, newest first\n"
                  "  with NAME: describes that recording and counts its packets\n"
                  "  MUB_CARD=DIR also names a card folder\n");
-}
-
-// Date and time text of a name "WORD_YYYYMMDD_HHMMSS_...", for newest-first order.
-std::string DateKey(const std::string& name)
-{
-    const size_t a = name.find('_');
-    if (a == std::string::npos) {
-        return {};
-    }
-    const size_t b = name.find('_', a + 1);
-    const size_t c = b == std::string::npos ? std::string::npos : name.find('_', b + 1);
-    return name.substr(a + 1, b - a - 1) + (b == std::string::npos ? "" : name.substr(b + 1, c - b - 1));
-}
-
-void SortNewestFirst(std::vector<CardRecording>* list)
-{
-    std::stable_sort(list->begin(), list->end(), [](const CardRecording& x, const CardRecording& y) {
-        return DateKey(x.name) > DateKey(y.name);
-    });
 }
 
 int List(MUBContext ctx, uint8_t cardId)
@@ -159,29 +139,12 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    if (const char* env = std::getenv("MUB_CARD"); env != nullptr && *env != '\0') {
-        cards.push_back(env);
-    }
-
-    MUBContext ctx = CreateLibraryContext();
+    uint8_t cardId = 0;
+    MUBContext ctx = OpenToolCard("mubinfo", cards, &cardId);
     if (ctx == nullptr) {
-        std::fprintf(stderr, "mubinfo: cannot create the library context\n");
         return 1;
     }
-    for (const std::string& card : cards) {
-        if (!AddCardFolder(ctx, card.c_str())) {
-            std::fprintf(stderr, "mubinfo: %s is not a card folder\n", card.c_str());
-        }
-    }
-    const uint8_t cardId = QueryCardId(ctx);
-    if (cardId == 0 || !OpenCard(ctx)) {
-        std::fprintf(stderr, "mubinfo: no card found\n");
-        ReleaseLibraryContext(ctx);
-        return 1;
-    }
-    SetLibraryContext(ctx);
     const int status = recording.empty() ? List(ctx, cardId) : Describe(recording);
-    SetLibraryContext(nullptr);
-    ReleaseLibraryContext(ctx);
+    CloseToolCard(ctx);
     return status;
 }
