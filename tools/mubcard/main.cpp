@@ -18,6 +18,7 @@ extern "C" {
 }
 
 #include "mublib/mub_card.h"
+#include "tools/common/args.h"
 #include "tools/mubcard/card_plan.h"
 #include "tools/mubcard/recording_maker.h"
 #include "tools/mubcard/telemetry_gen.h"
@@ -41,18 +42,6 @@ bool ParseSize(const char* text, int* w, int* h)
     }
     // 4:2:0 pictures need even sizes; the description record holds 16 bits.
     return *w >= 16 && *h >= 16 && *w <= 4096 && *h <= 4096 && *w % 2 == 0 && *h % 2 == 0;
-}
-
-bool ParseInt(const char* text, long lo, long hi, long* out)
-{
-    char* end = nullptr;
-    errno = 0;
-    const long v = std::strtol(text, &end, 10);
-    if (errno || end == text || *end || v < lo || v > hi) {
-        return false;
-    }
-    *out = v;
-    return true;
 }
 
 bool MakeDirs(const std::string& path)
@@ -104,7 +93,7 @@ bool ParseOptions(int argc, char** argv, CardOptions* o)
             o->seed = std::strtoull(v, &end, 10);
             ok = end != v && !*end;
         } else if (a == "--per-category") {
-            ok = ParseInt(v, 0, 100000, &n);
+            ok = ParseLong(v, 0, 100000, &n);
             o->perCategory = static_cast<int>(n);
         } else if (a == "--letters") {
             o->letters = v;
@@ -126,7 +115,7 @@ bool ParseOptions(int argc, char** argv, CardOptions* o)
         } else if (a == "--third") {
             ok = ParseSize(v, &o->width[2], &o->height[2]);
         } else if (a == "--fps") {
-            ok = ParseInt(v, 1, 120, &n);
+            ok = ParseLong(v, 1, 120, &n);
             o->fps = static_cast<int>(n);
         } else if (a == "--start") {
             time_t t = 0;

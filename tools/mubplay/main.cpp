@@ -14,6 +14,7 @@
 // The last line of the output reads
 //   presented front=N rear=N third=N late=N av_offset_ms median=X max=Y
 // with n/a for X and Y when there was no sound to measure against.
+#include "tools/common/args.h"
 #include "tools/mubplay/session.h"
 
 #include <poll.h>
@@ -42,18 +43,6 @@ bool ParseSize(const char* text, VideoSize* size)
     char rest = 0;
     return std::sscanf(text, "%dx%d%c", &size->width, &size->height, &rest) == 2 && size->width > 0 &&
            size->height > 0 && size->width <= 8192 && size->height <= 8192;
-}
-
-bool ParseNumber(const char* text, long lo, long hi, long* out)
-{
-    char* end = nullptr;
-    errno = 0;
-    const long v = std::strtol(text, &end, 10);
-    if (errno || end == text || *end || v < lo || v > hi) {
-        return false;
-    }
-    *out = v;
-    return true;
 }
 
 // Reads command lines from standard input without blocking the caller for long.
@@ -132,9 +121,9 @@ int main(int argc, char** argv)
                 seconds = std::strtod(v, &end);
                 ok = end != v && !*end && seconds > 0 && seconds < 1e6;
             } else if (a == "--seek-ms") {
-                ok = ParseNumber(v, 0, 0x7FFFFFFF, &seekMs);
+                ok = ParseLong(v, 0, 0x7FFFFFFF, &seekMs);
             } else if (a == "--dump-every") {
-                ok = ParseNumber(v, 1, 1000000, &n);
+                ok = ParseLong(v, 1, 1000000, &n);
                 options.dumpEvery = static_cast<int>(n);
             } else if (a == "--dump-dir") {
                 options.dumpDir = v;
