@@ -7,6 +7,8 @@
 //
 // Without --card it makes the card (1080p front, 720p rear and third, 30 fps, 60 s) in
 // the build folder first, which takes several minutes.
+#include "tools/common/card.h"
+#include "tools/common/make_card.h"
 #include "tools/mubplay/session.h"
 
 #include <sys/resource.h>
@@ -33,40 +35,16 @@ double CpuSeconds()
 
 std::string MakeCard()
 {
+    const fs::path mubcard = fs::path(MUB_BINARY_DIR) / "tools/mubcard/mubcard";
     const fs::path card = fs::path(MUB_BINARY_DIR) / "bench/playback/card";
-    if (fs::exists(card / "made.stamp")) {
-        return card.string();
+    if (!sample_card::IsCurrent(mubcard, card)) {
+        std::printf("making the sample card in %s ...\n", card.c_str());
+        std::fflush(stdout);
     }
-    std::error_code ec;
-    fs::remove_all(card, ec);
-    std::printf("making the sample card in %s ...\n", card.c_str());
-    std::fflush(stdout);
-    const std::string cmd = std::string(MUB_BINARY_DIR) + "/tools/mubcard/mubcard --out '" + card.string() +
-                            "' --per-category 1 --letters T --duration 60 --front 1920x1080 --rear 1280x720"
-                            " --third 1280x720 --fps 30 --seed 21 > /dev/null";
-    if (std::system(cmd.c_str()) != 0) {
-        return {};
-    }
-    std::FILE* f = std::fopen((card / "made.stamp").c_str(), "w");
-    if (f) {
-        std::fclose(f);
-    }
-    return card.string();
-}
-
-std::string DrivingRecording(const std::string& card)
-{
-    MUBContext ctx = CreateLibraryContext();
-    AddCardFolder(ctx, card.c_str());
-    const uint8_t id = QueryCardId(ctx);
-    std::string name;
-    if (id != 0 && OpenCard(ctx)) {
-        for (const CardRecording& r : ListCardRecordings(ctx, id, MUB_CATEGORY_DRIVING)) {
-            name = r.name;
-        }
-    }
-    ReleaseLibraryContext(ctx);
-    return name;
+    return sample_card::MakeOnce(
+        mubcard, card,
+        "--per-category 1 --letters T --duration 60 --front 1920x1080 --rear 1280x720"
+        " --third 1280x720 --fps 30 --seed 21");
 }
 
 }  // namespace
@@ -93,7 +71,7 @@ int main(int argc, char** argv)
         card = MakeCard();
     }
     if (name.empty() && !card.empty()) {
-        name = DrivingRecording(card);
+        name = LastRecordingOf(card, MUB_CATEGORY_DRIVING);
     }
     if (name.empty()) {
         std::fprintf(stderr, "playback_bench: no recording\n");

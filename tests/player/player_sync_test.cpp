@@ -2,15 +2,13 @@
 // whose sound beeps once a second is played for a minute in real time on SDL's dummy
 // sound driver, and each flash reaching the front sink is matched with its beep being
 // pulled by the sound device.
+#include "tools/common/card.h"
+#include "tools/common/make_card.h"
 #include "tools/mubplay/session.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -22,54 +20,11 @@ namespace {
 constexpr const char* kCardArgs =
     "--per-category 1 --letters D --duration 60 --front 160x96 --rear 160x96 --seed 11";
 
-// The card is kept in the build folder and made again only when mubcard is newer. ctest
-// runs the tests of this program in parallel processes, so each makes its card in a
-// folder of its own and moves it into place; a process that loses the race uses the
-// winner's card.
+// Kept in the build folder; ctest runs the tests of this program in parallel processes.
 std::string SyncCard()
 {
-    const fs::path mubcard = fs::path(MUB_BINARY_DIR) / "tools/mubcard/mubcard";
-    const fs::path card = fs::path(MUB_BINARY_DIR) / "tests/player/sync_card";
-    const fs::path stamp = card / "made.stamp";
-    std::error_code ec;
-    if (fs::exists(stamp, ec) && fs::last_write_time(stamp, ec) > fs::last_write_time(mubcard, ec)) {
-        return card.string();
-    }
-    const fs::path fresh = card.string() + ".new" + std::to_string(getpid());
-    fs::remove_all(fresh, ec);
-    fs::create_directories(fresh, ec);
-    const std::string cmd = mubcard.string() + " --out '" + fresh.string() + "' " + kCardArgs + " > /dev/null";
-    if (std::system(cmd.c_str()) != 0) {
-        fs::remove_all(fresh, ec);
-        return {};
-    }
-    if (std::FILE* f = std::fopen((fresh / "made.stamp").c_str(), "w")) {
-        std::fclose(f);
-    }
-    // Replace only a stale card; a fresh one another process just made stays.
-    if (!(fs::exists(stamp, ec) && fs::last_write_time(stamp, ec) > fs::last_write_time(mubcard, ec))) {
-        const fs::path old = card.string() + ".old" + std::to_string(getpid());
-        fs::rename(card, old, ec);
-        fs::rename(fresh, card, ec);
-        fs::remove_all(old, ec);
-    }
-    fs::remove_all(fresh, ec);
-    return card.string();
-}
-
-std::string DrivingRecording(const std::string& card)
-{
-    MUBContext ctx = CreateLibraryContext();
-    AddCardFolder(ctx, card.c_str());
-    const uint8_t id = QueryCardId(ctx);
-    std::string name;
-    if (id != 0 && OpenCard(ctx)) {
-        for (const CardRecording& r : ListCardRecordings(ctx, id, MUB_CATEGORY_DRIVING)) {
-            name = r.name;
-        }
-    }
-    ReleaseLibraryContext(ctx);
-    return name;
+    return sample_card::MakeOnce(fs::path(MUB_BINARY_DIR) / "tools/mubcard/mubcard",
+                                 fs::path(MUB_BINARY_DIR) / "tests/player/sync_card", kCardArgs);
 }
 
 }  // namespace
@@ -78,7 +33,7 @@ TEST(PlayerSync, FlashesAndBeepsStayWithin45MsOverAMinute)
 {
     const std::string card = SyncCard();
     ASSERT_FALSE(card.empty()) << "mubcard failed";
-    const std::string name = DrivingRecording(card);
+    const std::string name = LastRecordingOf(card, MUB_CATEGORY_DRIVING);
     ASSERT_FALSE(name.empty());
 
     CPlaybackSession session;
@@ -161,7 +116,7 @@ TEST(PlayerSync, ANameTheLibraryCannotFindEndsThroughTheEventCallback)
         EXPECT_EQ(player.PlayState(), CQVZMediaPlayer::kStateStopped);
         EXPECT_EQ(front.Serial(), 0u);
         // The next recording opens and plays as usual.
-        player.Open(DrivingRecording(card).c_str());
+        player.Open(LastRecordingOf(card, MUB_CATEGORY_DRIVING).c_str());
         while (front.Serial() == 0 && TickMs() < deadline + 20000) {
             SleepMs(10);
         }

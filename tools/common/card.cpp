@@ -56,3 +56,18 @@ void SortNewestFirst(std::vector<CardRecording>* list)
         return DateKey(x.name) > DateKey(y.name);
     });
 }
+
+std::string LastRecordingOf(const std::string& folder, int libraryCategory)
+{
+    MUBContext ctx = CreateLibraryContext();
+    AddCardFolder(ctx, folder.c_str());
+    const uint8_t id = QueryCardId(ctx);
+    std::string name;
+    if (id != 0 && OpenCard(ctx)) {
+        for (const CardRecording& r : ListCardRecordings(ctx, id, libraryCategory)) {
+            name = r.name;
+        }
+    }
+    ReleaseLibraryContext(ctx);
+    return name;
+}

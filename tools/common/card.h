@@ -17,3 +17,7 @@ void CloseToolCard(MUBContext ctx);
 // Newest first by the date and time in a name "WORD_YYYYMMDD_HHMMSS_..."; equal ones
 // keep the library's order.
 void SortNewestFirst(std::vector<CardRecording>* list);
+
+// The last recording the library lists in a category of the card in folder, opened
+// without making it the library context; empty when there is none.
+std::string LastRecordingOf(const std::string& folder, int libraryCategory);
