@@ -272,6 +272,17 @@ public:
         }
         return frames;
     }
+    // The decodes made without showing them, in order.
+    std::vector<DecodeCall> HiddenCalls()
+    {
+        std::vector<DecodeCall> hidden;
+        for (const DecodeCall& c : Calls()) {
+            if (!c.show) {
+                hidden.push_back(c);
+            }
+        }
+        return hidden;
+    }
     void ClearCalls()
     {
         std::lock_guard<std::mutex> lock(m_lock);

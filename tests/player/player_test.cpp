@@ -209,12 +209,7 @@ TEST_F(PlayerTest, StepToNinetyFiveAndAHalfSecondsLandsOnTheSnappedSecond)
     ASSERT_EQ(parser.Seeks().size(), 1u);
     EXPECT_FLOAT_EQ(parser.Seeks()[0], 95.5f);  // frame 2865
     ASSERT_TRUE(WaitUntil([&] { return player.RunMode() == CQVZMediaPlayer::kIdle; }));
-    std::vector<DecodeCall> hidden;
-    for (const DecodeCall& c : decoder.Calls()) {
-        if (!c.show) {
-            hidden.push_back(c);
-        }
-    }
+    const std::vector<DecodeCall> hidden = decoder.HiddenCalls();
     ASSERT_EQ(hidden.size(), 1u);
     EXPECT_EQ(hidden[0].channel, 0);
     EXPECT_EQ(hidden[0].frame, 2850);
@@ -307,12 +302,7 @@ TEST_F(PlayerTest, StepWithoutDStopsAtTheFrontPicture)
     player.Pause();
     ASSERT_TRUE(player.SeekMs(1000));
     ASSERT_TRUE(WaitUntil([&] { return player.RunMode() == CQVZMediaPlayer::kIdle; }));
-    std::vector<DecodeCall> hidden;
-    for (const DecodeCall& c : decoder.Calls()) {
-        if (!c.show) {
-            hidden.push_back(c);
-        }
-    }
+    const std::vector<DecodeCall> hidden = decoder.HiddenCalls();
     ASSERT_EQ(hidden.size(), 1u);
     EXPECT_EQ(hidden[0].frame, 30);
     EXPECT_EQ(player.PlayState(), CQVZMediaPlayer::kStateStopped);
@@ -325,12 +315,7 @@ TEST_F(PlayerTest, StepWithDGoesOnToTheRearPicture)
     decoder.ClearCalls();
     ASSERT_TRUE(player.SeekMs(1000));
     ASSERT_TRUE(WaitUntil([&] { return player.RunMode() == CQVZMediaPlayer::kIdle; }));
-    std::vector<DecodeCall> hidden;
-    for (const DecodeCall& c : decoder.Calls()) {
-        if (!c.show) {
-            hidden.push_back(c);
-        }
-    }
+    const std::vector<DecodeCall> hidden = decoder.HiddenCalls();
     ASSERT_EQ(hidden.size(), 2u);
     EXPECT_EQ(hidden[0].channel, 0);
     EXPECT_EQ(hidden[0].frame, 30);
