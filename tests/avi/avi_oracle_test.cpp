@@ -1,12 +1,10 @@
 // Files from the writer, checked by FFmpeg's own reader and decoders.
 #include "formats/aviwriter.h"
 #include "tests/support/h264_encode.h"
+#include "tests/support/run_command.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -15,28 +13,6 @@
 #include <vector>
 
 namespace {
-
-struct RunResult {
-    int status = -1;
-    std::string output;  // stdout and stderr together
-};
-
-RunResult Run(const std::string& command)
-{
-    RunResult r;
-    FILE* p = popen((command + " 2>&1 </dev/null").c_str(), "r");
-    if (p == nullptr) {
-        return r;
-    }
-    std::array<char, 4096> buf;
-    size_t n = 0;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) {
-        r.output.append(buf.data(), n);
-    }
-    const int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
 
 std::vector<std::string> Lines(const std::string& text)
 {
@@ -121,23 +97,24 @@ void CheckWithFFmpeg(const std::string& path, const std::vector<Channel>& channe
     const std::string ffprobe = FFPROBE_EXECUTABLE;
     const std::string ffmpeg = FFMPEG_EXECUTABLE;
 
-    const RunResult probe = Run(ffprobe + " -v error '" + path + "'");
+    const RunResult probe = RunCommand(ffprobe + " -v error '" + path + "'");
     EXPECT_EQ(probe.status, 0);
     EXPECT_EQ(probe.output, "");
 
     if (!ffmpeg.empty()) {
         const RunResult decode =
-            Run(ffmpeg + " -nostdin -v error -xerror -i '" + path + "' -map 0:v -map 0:a -f null -");
+            RunCommand(ffmpeg + " -nostdin -v error -xerror -i '" + path + "' -map 0:v -map 0:a -f null -");
         EXPECT_EQ(decode.status, 0);
         EXPECT_EQ(decode.output, "");
     }
 
     // One "streams.stream.N.key=value" line per field.
-    const RunResult streams = Run(ffprobe +
-                                  " -v error -count_packets -show_entries "
-                                  "stream=codec_type,codec_name,codec_tag_string,width,height,nb_frames,"
-                                  "nb_read_packets -of flat '" +
-                                  path + "'");
+    const RunResult streams =
+        RunCommand(ffprobe +
+                   " -v error -count_packets -show_entries "
+                   "stream=codec_type,codec_name,codec_tag_string,width,height,nb_frames,"
+                   "nb_read_packets -of flat '" +
+                   path + "'");
     ASSERT_EQ(streams.status, 0) << streams.output;
     std::map<std::string, std::string> field;
     for (const std::string& line : Lines(streams.output)) {

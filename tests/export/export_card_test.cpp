@@ -4,10 +4,10 @@
 #include "formats/aviwriter.h"
 #include "formats/exportfile.h"
 #include "tests/parser/sample_card.h"
+#include "tests/support/run_command.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <cstdio>
 #include <map>
 #include <sstream>
@@ -15,28 +15,6 @@
 using namespace sample;
 
 namespace {
-
-struct RunResult {
-    int status = -1;
-    std::string output;  // stdout and stderr together
-};
-
-RunResult RunCommand(const std::string& command)
-{
-    RunResult r;
-    FILE* p = popen((command + " 2>&1").c_str(), "r");
-    if (p == nullptr) {
-        return r;
-    }
-    char buf[4096];
-    size_t n = 0;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) {
-        r.output.append(buf, n);
-    }
-    const int raw = pclose(p);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return r;
-}
 
 std::string Quote(const std::string& s)
 {
