@@ -1,4 +1,4 @@
-// Card opening and listing order shared by the command-line programs.
+// Card opening and listing shared by the command-line programs, tests and benchmarks.
 #pragma once
 
 #include "formats/mubparser.h"
