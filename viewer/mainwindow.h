@@ -134,6 +134,8 @@ public:
     void OnStop();
     void OnNext();
     void OnPre();
+    // Plays the row OnNext or OnPre stepped to; a negative row (past either end) stops.
+    void StepToRow(int row);
     void OnSkipBack();
     void OnSkipForward();
     void OnSliderSettled(int id, int position);

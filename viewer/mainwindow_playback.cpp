@@ -191,20 +191,7 @@ void CSamplePlayerDlg::OnNext()
     if (m_busy) {
         return;
     }
-    const int next = viewer::NextNewerIndex(m_currentRow);
-    if (next < 0) {
-        OnStop();
-        return;
-    }
-    m_currentRow = next;
-    const QString entry = RowText(next, 1);
-    if (entry.isEmpty()) {
-        return;
-    }
-    SelectRow(next, false);
-    if (OpenAndPlay(entry.toStdString())) {
-        m_list->scrollToItem(m_list->topLevelItem(next));
-    }
+    StepToRow(viewer::NextNewerIndex(m_currentRow));
 }
 
 void CSamplePlayerDlg::OnPre()
@@ -212,19 +199,23 @@ void CSamplePlayerDlg::OnPre()
     if (m_busy) {
         return;
     }
-    const int next = viewer::NextOlderIndex(m_currentRow, RowCount());
-    if (next < 0) {
+    StepToRow(viewer::NextOlderIndex(m_currentRow, RowCount()));
+}
+
+void CSamplePlayerDlg::StepToRow(int row)
+{
+    if (row < 0) {
         OnStop();
         return;
     }
-    m_currentRow = next;
-    const QString entry = RowText(next, 1);
+    m_currentRow = row;
+    const QString entry = RowText(row, 1);
     if (entry.isEmpty()) {
         return;
     }
-    SelectRow(next, false);
+    SelectRow(row, false);
     if (OpenAndPlay(entry.toStdString())) {
-        m_list->scrollToItem(m_list->topLevelItem(next));
+        m_list->scrollToItem(m_list->topLevelItem(row));
     }
 }
 
