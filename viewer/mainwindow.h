@@ -15,6 +15,7 @@
 #include <QFont>
 #include <QPixmap>
 #include <QPoint>
+#include <QRect>
 #include <QWidget>
 #include <atomic>
 #include <functional>
@@ -221,6 +222,7 @@ private:
     // mainwindow_video.cpp
     void PlaceWidget(int id, int x, int y, int w, int h, int show /* 1 show, 0 hide, -1 keep */);
     void MoveInto(QWidget* w, int x, int y, int width, int height);
+    void MoveInto(QWidget* w, const QRect& place);
     void ComputeFullScreenRect();
 
     // mainwindow_telemetry.cpp

@@ -35,6 +35,11 @@ void CSamplePlayerDlg::MoveInto(QWidget* w, int x, int y, int width, int height)
     w->setGeometry(x, y, width, height);
 }
 
+void CSamplePlayerDlg::MoveInto(QWidget* w, const QRect& place)
+{
+    MoveInto(w, place.x(), place.y(), place.width(), place.height());
+}
+
 void CSamplePlayerDlg::PlaceWidget(int id, int x, int y, int w, int h, int show)
 {
     QWidget* widget = Control(id);
@@ -183,11 +188,11 @@ void CSamplePlayerDlg::ApplyVideoLayout()
         m_third->hide();
         switch (m_frontPos) {
             case 1:
-                MoveInto(m_front, kMainPlace.x(), kMainPlace.y(), kMainPlace.width(), kMainPlace.height());
+                MoveInto(m_front, kMainPlace);
                 m_front->show();
                 break;
             case 2:
-                MoveInto(m_front, kSidePlace.x(), kSidePlace.y(), kSidePlace.width(), kSidePlace.height());
+                MoveInto(m_front, kSidePlace);
                 m_front->show();
                 viewTwo->setChecked(true);
                 break;
@@ -201,12 +206,11 @@ void CSamplePlayerDlg::ApplyVideoLayout()
         } else {
             switch (m_rearPos) {
                 case 1:
-                    MoveInto(m_rear, kMainPlace.x(), kMainPlace.y(), kMainPlace.width(), kMainPlace.height());
+                    MoveInto(m_rear, kMainPlace);
                     m_rear->show();
                     break;
                 case 2:
-                    MoveInto(m_rear, kSidePlaceRear.x(), kSidePlaceRear.y(), kSidePlaceRear.width(),
-                             kSidePlaceRear.height());
+                    MoveInto(m_rear, kSidePlaceRear);
                     m_rear->show();
                     viewTwo->setChecked(true);
                     break;
@@ -219,7 +223,7 @@ void CSamplePlayerDlg::ApplyVideoLayout()
         }
         switch (m_mapPos) {
             case 1:
-                MoveInto(m_mapView, kMainPlace.x(), kMainPlace.y(), kMainPlace.width(), kMainPlace.height());
+                MoveInto(m_mapView, kMainPlace);
                 if (m_frontPos == 2) {
                     viewTwo->setChecked(true);
                     viewMap->setChecked(false);
@@ -232,8 +236,7 @@ void CSamplePlayerDlg::ApplyVideoLayout()
                 break;
             case 2:
                 if (m_telemetry.Samples().GPSCount() > 0) {
-                    MoveInto(m_mapView, kSidePlace.x(), kSidePlace.y(), kSidePlace.width(),
-                             kSidePlace.height());
+                    MoveInto(m_mapView, kSidePlace);
                 }
                 viewMap->setChecked(true);
                 break;
