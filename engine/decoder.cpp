@@ -50,6 +50,18 @@ bool AllocImage(CVipImgBase* image, int width, int height)
     }
 }
 
+// The sink's size; false when it is gone or has no area to paint into.
+bool SinkSize(PictureSinkHandle window, int* width, int* height)
+{
+    SinkRect rect;
+    if (!GetWindowRect(window, &rect)) {
+        return false;
+    }
+    *width = rect.right - rect.left;
+    *height = rect.bottom - rect.top;
+    return *width > 0 && *height > 0;
+}
+
 // "<dir>/<stem>.~part<ext>": beside the target and with its extension, so the image
 // library picks the same format.
 std::string PartPathFor(const std::string& path)
@@ -277,13 +289,9 @@ bool CDecoder::DecodeAndShow(int channel, PictureSinkHandle window, const void* 
     if (channel < 0 || channel >= kChannels) {
         return false;
     }
-    SinkRect rect;
-    if (!GetWindowRect(window, &rect)) {
-        return false;
-    }
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    if (width <= 0 || height <= 0) {
+    int width = 0;
+    int height = 0;
+    if (!SinkSize(window, &width, &height)) {
         return false;
     }
     Channel& ch = m_channels[channel];
@@ -316,13 +324,9 @@ bool CDecoder::Redraw(int channel, PictureSinkHandle window)
     if (channel < 0 || channel > 1) {
         return false;  // the third channel is never redrawn
     }
-    SinkRect rect;
-    if (!GetWindowRect(window, &rect)) {
-        return false;
-    }
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    if (width <= 0 || height <= 0) {
+    int width = 0;
+    int height = 0;
+    if (!SinkSize(window, &width, &height)) {
         return false;
     }
     Channel& ch = m_channels[channel];
