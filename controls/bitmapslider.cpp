@@ -10,6 +10,31 @@
 #include "controls/winevent.h"
 #include "res/skin.h"
 
+namespace {
+
+enum class PairLoad { kLoaded, kNoImage, kNoActive };
+
+// A skin image and, when one is named, its active twin; id 0 leaves both null.
+PairLoad LoadSkinPair(int id, int activeId, QImage* image, QImage* active)
+{
+    if (id == 0) {
+        return PairLoad::kLoaded;
+    }
+    *image = LoadSkinImage(id);
+    if (image->isNull()) {
+        return PairLoad::kNoImage;
+    }
+    if (activeId != 0) {
+        *active = LoadSkinImage(activeId);
+        if (active->isNull()) {
+            return PairLoad::kNoActive;
+        }
+    }
+    return PairLoad::kLoaded;
+}
+
+}  // namespace
+
 CBitmapSlider::CBitmapSlider(QWidget* parent, int controlId) : QWidget(parent)
 {
     SetControlId(this, controlId);
@@ -36,25 +61,17 @@ bool CBitmapSlider::PrepareImage(const QImage& src, bool transparent, QRgb key, 
 bool CBitmapSlider::LoadChannelImages(int channelId, int activeId, bool transparent, QRgb key, int keyX,
                                       int keyY)
 {
-    if (channelId == 0) {
-        return LoadChannelImages(QImage(), QImage(), transparent, key, keyX, keyY);
-    }
-    const QImage channel = LoadSkinImage(channelId);
-    if (channel.isNull()) {
-        return false;
-    }
+    QImage channel;
     QImage active;
-    if (activeId != 0) {
-        active = LoadSkinImage(activeId);
-        if (active.isNull()) {
-            // a named active image that does not load fails the whole call
-            m_channel = QImage();
-            m_activeChannel = QImage();
-            m_channelLoaded = false;
-            m_hasActiveChannel = false;
-            update();
+    switch (LoadSkinPair(channelId, activeId, &channel, &active)) {
+        case PairLoad::kNoImage:
             return false;
-        }
+        case PairLoad::kNoActive:
+            // a named active image that does not load fails the whole call and unloads the channel
+            LoadChannelImages(QImage(), QImage(), transparent, key, keyX, keyY);
+            return false;
+        case PairLoad::kLoaded:
+            break;
     }
     return LoadChannelImages(channel, active, transparent, key, keyX, keyY);
 }
@@ -88,24 +105,16 @@ bool CBitmapSlider::LoadChannelImages(const QImage& channel, const QImage& activ
 
 bool CBitmapSlider::LoadThumbImages(int thumbId, int activeId, bool transparent, QRgb key, int keyX, int keyY)
 {
-    if (thumbId == 0) {
-        return LoadThumbImages(QImage(), QImage(), transparent, key, keyX, keyY);
-    }
-    const QImage thumb = LoadSkinImage(thumbId);
-    if (thumb.isNull()) {
-        return false;
-    }
+    QImage thumb;
     QImage active;
-    if (activeId != 0) {
-        active = LoadSkinImage(activeId);
-        if (active.isNull()) {
-            m_thumb = QImage();
-            m_activeThumb = QImage();
-            m_thumbLoaded = false;
-            m_hasActiveThumb = false;
-            update();
+    switch (LoadSkinPair(thumbId, activeId, &thumb, &active)) {
+        case PairLoad::kNoImage:
             return false;
-        }
+        case PairLoad::kNoActive:
+            LoadThumbImages(QImage(), QImage(), transparent, key, keyX, keyY);
+            return false;
+        case PairLoad::kLoaded:
+            break;
     }
     return LoadThumbImages(thumb, active, transparent, key, keyX, keyY);
 }
