@@ -201,6 +201,42 @@ void Logo(QPainter& p, const QRectF& r)
 }
 
 // ---------------------------------------------------------------------------------------------
+// Window backdrops: the main window and the third camera's window share one look.
+
+struct TitleBar {
+    int height;
+    QRectF logo;
+    double titlePx;
+    double titleX;
+    QString title;
+    double subtitleX;
+    QString subtitle;
+};
+
+// The body's gradient over the whole image, then the title bar with its rule, logo and titles.
+void WindowBackdrop(QPainter& p, const QImage& img, const TitleBar& bar)
+{
+    QLinearGradient bg(0, 0, 0, img.height());
+    bg.setColorAt(0, kBgTop);
+    bg.setColorAt(1, kBgBottom);
+    p.fillRect(img.rect(), bg);
+
+    QLinearGradient tb(0, 0, 0, bar.height);
+    tb.setColorAt(0, QColor(0x25, 0x29, 0x30));
+    tb.setColorAt(1, QColor(0x1d, 0x20, 0x25));
+    p.fillRect(QRect(0, 0, img.width(), bar.height), tb);
+    p.setPen(QPen(QColor(0x2c, 0x31, 0x39), 1));
+    p.drawLine(QPointF(0, bar.height - 0.5), QPointF(img.width(), bar.height - 0.5));
+    Logo(p, bar.logo);
+    p.setPen(kText);
+    p.setFont(MakeFont(bar.titlePx, QFont::DemiBold));
+    p.drawText(QRectF(bar.titleX, 0, 200, bar.height), Qt::AlignVCenter | Qt::AlignLeft, bar.title);
+    p.setPen(kTextDim);
+    p.setFont(MakeFont(11));
+    p.drawText(QRectF(bar.subtitleX, 1, 200, bar.height), Qt::AlignVCenter | Qt::AlignLeft, bar.subtitle);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Main background
 
 QImage MainBackground()
@@ -208,25 +244,14 @@ QImage MainBackground()
     QImage img = NewImage(975, 736);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient bg(0, 0, 0, 736);
-    bg.setColorAt(0, kBgTop);
-    bg.setColorAt(1, kBgBottom);
-    p.fillRect(img.rect(), bg);
-
-    // title bar
-    QLinearGradient tb(0, 0, 0, 34);
-    tb.setColorAt(0, QColor(0x25, 0x29, 0x30));
-    tb.setColorAt(1, QColor(0x1d, 0x20, 0x25));
-    p.fillRect(QRect(0, 0, 975, 34), tb);
-    p.setPen(QPen(QColor(0x2c, 0x31, 0x39), 1));
-    p.drawLine(QPointF(0, 33.5), QPointF(975, 33.5));
-    Logo(p, QRectF(10, 7, 20, 20));
-    p.setPen(kText);
-    p.setFont(MakeFont(14, QFont::DemiBold));
-    p.drawText(QRectF(38, 0, 200, 34), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("MUB Viewer"));
-    p.setPen(kTextDim);
-    p.setFont(MakeFont(11));
-    p.drawText(QRectF(132, 1, 200, 34), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("Blackbox Player"));
+    WindowBackdrop(p, img,
+                   {.height = 34,
+                    .logo = QRectF(10, 7, 20, 20),
+                    .titlePx = 14,
+                    .titleX = 38,
+                    .title = QStringLiteral("MUB Viewer"),
+                    .subtitleX = 132,
+                    .subtitle = QStringLiteral("Blackbox Player")});
     // window controls sit on a darker strip
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0x17, 0x19, 0x1d));
@@ -906,23 +931,14 @@ void Ch3Background(QImage* out)
     QImage img = NewImage(655, 401);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient bg(0, 0, 0, 401);
-    bg.setColorAt(0, kBgTop);
-    bg.setColorAt(1, kBgBottom);
-    p.fillRect(img.rect(), bg);
-    QLinearGradient tb(0, 0, 0, 31);
-    tb.setColorAt(0, QColor(0x25, 0x29, 0x30));
-    tb.setColorAt(1, QColor(0x1d, 0x20, 0x25));
-    p.fillRect(QRect(0, 0, 655, 31), tb);
-    p.setPen(QPen(QColor(0x2c, 0x31, 0x39), 1));
-    p.drawLine(QPointF(0, 30.5), QPointF(655, 30.5));
-    Logo(p, QRectF(9, 7, 17, 17));
-    p.setPen(kText);
-    p.setFont(MakeFont(13, QFont::DemiBold));
-    p.drawText(QRectF(33, 0, 200, 31), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("CH3"));
-    p.setPen(kTextDim);
-    p.setFont(MakeFont(11));
-    p.drawText(QRectF(66, 1, 200, 31), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("Third camera"));
+    WindowBackdrop(p, img,
+                   {.height = 31,
+                    .logo = QRectF(9, 7, 17, 17),
+                    .titlePx = 13,
+                    .titleX = 33,
+                    .title = QStringLiteral("CH3"),
+                    .subtitleX = 66,
+                    .subtitle = QStringLiteral("Third camera")});
     p.setPen(QPen(QColor(0x2e, 0x33, 0x3b), 1));
     p.drawRect(QRectF(0.5, 0.5, 654, 400));
     Screen(p, QRectF(8, 34, 640, 360));
