@@ -40,7 +40,7 @@ struct Packet {
     int frame = 0;  // the front frame it belongs to
 };
 
-struct RecordingSpec {
+struct RecordingPlan {
     int frames = 90;
     int fps = 30;        // what the parser reports for channel 0
     int keyEvery = 30;   // front key unit every this many frames
@@ -51,24 +51,24 @@ struct RecordingSpec {
     int firstKey = 0;    // frames before this one are never key units
 };
 
-inline std::vector<Packet> MakeRecording(const RecordingSpec& spec)
+inline std::vector<Packet> MakeRecording(const RecordingPlan& plan)
 {
     std::vector<Packet> packets;
-    for (int f = 0; f < spec.frames; ++f) {
-        const bool key = f >= spec.firstKey && (f - spec.firstKey) % spec.keyEvery == 0;
-        if (spec.textEvery > 0 && f % spec.textEvery == 0) {
+    for (int f = 0; f < plan.frames; ++f) {
+        const bool key = f >= plan.firstKey && (f - plan.firstKey) % plan.keyEvery == 0;
+        if (plan.textEvery > 0 && f % plan.textEvery == 0) {
             const std::string line = "Bspd=" + std::to_string(f);
             packets.push_back({"03tx", std::vector<uint8_t>(line.begin(), line.end()), f});
         }
         packets.push_back({"00dc", VideoPayload(f, key), f});
-        if (spec.rear) {
+        if (plan.rear) {
             packets.push_back({"01dc", VideoPayload(f, key), f});
         }
-        if (spec.third) {
+        if (plan.third) {
             packets.push_back({"02dc", VideoPayload(f, key), f});
         }
-        if (spec.audioBytes > 0) {
-            std::vector<uint8_t> pcm(static_cast<size_t>(spec.audioBytes), 0);
+        if (plan.audioBytes > 0) {
+            std::vector<uint8_t> pcm(static_cast<size_t>(plan.audioBytes), 0);
             std::memcpy(pcm.data(), &f, std::min<size_t>(4, pcm.size()));
             packets.push_back({"02wb", std::move(pcm), f});
         }
@@ -79,13 +79,13 @@ inline std::vector<Packet> MakeRecording(const RecordingSpec& spec)
 // Called only under the player lock, like the real parser.
 class FakeParser : public VMediaParser {
 public:
-    explicit FakeParser(const RecordingSpec& spec = {}) { SetRecording(spec); }
+    explicit FakeParser(const RecordingPlan& plan = {}) { SetRecording(plan); }
 
-    void SetRecording(const RecordingSpec& spec)
+    void SetRecording(const RecordingPlan& plan)
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        m_spec = spec;
-        m_packets = MakeRecording(spec);
+        m_spec = plan;
+        m_packets = MakeRecording(plan);
         m_pos = 0;
     }
     // Seeks land on whole seconds and report them, like the card parser.
@@ -221,7 +221,7 @@ public:
 
 private:
     std::mutex m_lock;
-    RecordingSpec m_spec;           // --- protected by m_lock
+    RecordingPlan m_spec;           // --- protected by m_lock
     std::vector<Packet> m_packets;  // --- protected by m_lock
     size_t m_pos = 0;               // --- protected by m_lock
     std::vector<std::string> m_log;

@@ -22,9 +22,9 @@ struct TextLine {
 
 class PlayerTest : public testing::Test {
 protected:
-    void Wire(const RecordingSpec& spec, VAudio* audio = nullptr)
+    void Wire(const RecordingPlan& plan, VAudio* audio = nullptr)
     {
-        parser.SetRecording(spec);
+        parser.SetRecording(plan);
         player.SetParser(&parser);
         player.SetDecoder(&decoder);
         player.SetAudio(audio ? audio : &audio0);
@@ -32,9 +32,9 @@ protected:
         player.SetTextCallback(&PlayerTest::OnText, this);
         player.SetEventCallback(&PlayerTest::OnEvent, this);
     }
-    void StartAndOpen(const RecordingSpec& spec, const char* name = "R_0001_F.avi", VAudio* audio = nullptr)
+    void StartAndOpen(const RecordingPlan& plan, const char* name = "R_0001_F.avi", VAudio* audio = nullptr)
     {
-        Wire(spec, audio);
+        Wire(plan, audio);
         ASSERT_TRUE(player.Start(&front, &rear));
         ASSERT_TRUE(player.Open(name));
     }
