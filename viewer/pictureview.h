@@ -28,6 +28,10 @@ protected:
     void showEvent(QShowEvent* e) override;
     void hideEvent(QHideEvent* e) override;
 
+private slots:
+    // GUI thread: the repaint an engine thread asked for.
+    void OnPicturePresented();
+
 private:
     void SyncSink();
 
