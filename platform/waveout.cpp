@@ -42,6 +42,9 @@ bool InitAudioOnce()
     static std::once_flag once;
     static bool ok = false;
     std::call_once(once, [] {
+        // SDL would otherwise catch SIGINT and SIGTERM and turn them into quit events no
+        // one reads: Ctrl-C and kill would no longer end the program.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         ok = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
         if (!ok) {
             std::printf("[waveOut] no sound system: %s\n", SDL_GetError());
