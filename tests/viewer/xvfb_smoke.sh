@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# The whole program on a real X server (Xvfb) with real input from xdotool: start on a
+# sample card, double-click the newest recording, see the front picture move, pause it
+# with Space, check that a second copy ends at once while the first runs, and that kill
+# ends the viewer through its normal shutdown (the configuration is saved).
+#   xvfb_smoke.sh MUBVIEWER CARD_DIR
+set -euo pipefail
+viewer=$1
+card_src=$2
+
+if [ -z "${XVFB_SMOKE_INNER:-}" ]; then
+  export XVFB_SMOKE_INNER=1
+  exec xvfb-run -a -s "-screen 0 1280x900x24" bash "$0" "$@"
+fi
+
+work=$(mktemp -d)
+viewer_pid=
+cleanup() {
+  if [ -n "$viewer_pid" ]; then kill "$viewer_pid" 2>/dev/null || true; wait "$viewer_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+cp -r "$card_src" "$work/card"
+mkdir -p "$work/config" "$work/runtime"
+chmod 700 "$work/runtime"
+export MUB_VIEWER_CONFIG_DIR=$work/config MUB_NO_REMOVABLE=1 XDG_RUNTIME_DIR=$work/runtime
+export XDG_CONFIG_HOME=$work/config SDL_AUDIODRIVER=dummy LANG=ko_KR.UTF-8
+unset QT_QPA_PLATFORM
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+"$viewer" --card "$work/card" > "$work/viewer.log" 2>&1 &
+viewer_pid=$!
+
+win=$(timeout 30 xdotool search --sync --onlyvisible --pid "$viewer_pid" --name "MUB Viewer" | head -n 1) ||
+  fail "no viewer window appeared"
+eval "$(xdotool getwindowgeometry --shell "$win")"  # X, Y, WIDTH, HEIGHT
+[ "$WIDTH" -eq 975 ] && [ "$HEIGHT" -eq 736 ] || fail "window is ${WIDTH}x${HEIGHT}, not 975x736"
+
+# A second copy finds the first and ends at once, silently.
+start=$(date +%s)
+timeout 20 "$viewer" --card "$work/card" > "$work/second.log" 2>&1 || fail "the second copy failed or hung"
+[ $(( $(date +%s) - start )) -lt 10 ] || fail "the second copy took too long to end"
+kill -0 "$viewer_pid" || fail "the first copy died"
+
+# The list fills within a few seconds of the card being seen; the newest row is first.
+sleep 3
+front() {  # the front picture's place, cut out of a screenshot of the window
+  import -silent -window "$win" -crop 600x330+20+80 +repage "$1"
+}
+xdotool mousemove --window "$win" 760 90 click --repeat 2 --delay 80 1
+sleep 3
+front "$work/a.png"
+sleep 1.5
+front "$work/b.png"
+moved=$(compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1 || true)
+[ "${moved%% *}" -gt 1000 ] 2>/dev/null || fail "the front picture did not change while playing (AE=$moved)"
+mean=$(convert "$work/b.png" -colorspace Gray -format '%[fx:mean]' info:)
+awk -v m="$mean" 'BEGIN { exit !(m > 0.05) }' || fail "the front picture is black (mean $mean)"
+
+# Space pauses: the picture stands still.
+xdotool key --window "$win" space
+sleep 1
+front "$work/c.png"
+sleep 1.5
+front "$work/d.png"
+still=$(compare -metric AE "$work/c.png" "$work/d.png" null: 2>&1 || true)
+[ "${still%% *}" -lt 1000 ] 2>/dev/null || fail "the picture moved while paused (AE=$still)"
+
+# kill (SIGTERM) ends it through its normal shutdown: it exits by itself and saves the
+# configuration on the way out.
+kill -TERM "$viewer_pid"
+for _ in $(seq 1 100); do
+  kill -0 "$viewer_pid" 2>/dev/null || break
+  sleep 0.1
+done
+! kill -0 "$viewer_pid" 2>/dev/null || fail "the viewer did not end within 10 s of SIGTERM"
+status=0
+wait "$viewer_pid" || status=$?
+viewer_pid=
+[ "$status" -eq 0 ] || fail "the viewer ended with status $status after SIGTERM"
+grep -qi '^brightness=' "$work/config/config.cfg" && grep -qi '^volume=' "$work/config/config.cfg" ||
+  fail "the configuration was not saved on the way out"
+
+echo "xvfb smoke: window ${WIDTH}x${HEIGHT}, moving picture AE=$moved, paused AE=$still"
