@@ -28,7 +28,12 @@ export MUB_VIEWER_CONFIG_DIR=$work/config MUB_NO_REMOVABLE=1 XDG_RUNTIME_DIR=$wo
 export XDG_CONFIG_HOME=$work/config SDL_AUDIODRIVER=dummy LANG=ko_KR.UTF-8
 unset QT_QPA_PLATFORM
 
-fail() { echo "FAIL: $*"; exit 1; }
+fail() {
+  echo "FAIL: $*"
+  echo "--- the viewer's output (last lines):"
+  tail -n 40 "$work/viewer.log" 2>/dev/null || true
+  exit 1
+}
 
 "$viewer" --card "$work/card" > "$work/viewer.log" 2>&1 &
 viewer_pid=$!
