@@ -281,6 +281,7 @@ bool CQVZMediaPlayer::Open(const char* name)
     // The parser cuts the index part off the string it is given.
     char path[kNameBytes];
     std::snprintf(path, sizeof(path), "%s", name);
+    ++m_openSerial;
     MediaInfo info;
     const int opened = m_parser ? m_parser->Open(path, &info) : 0;
     {
@@ -500,7 +501,7 @@ void CQVZMediaPlayer::WorkerBody()
             int expected = mode;
             m_runMode.compare_exchange_strong(expected, kIdle);
             if (m_eventCallback) {
-                m_eventCallback(m_eventUser, kEventEnd, 0, 0);
+                m_eventCallback(m_eventUser, kEventEnd, m_openSerial.load(), 0);
             }
         }
     }

@@ -144,6 +144,10 @@ public:
     int FrameIndex() const { return m_frameIndex.load(); }
     int PendingSeek() const { return m_pendingSeek.load(); }
     int FrameRate0() const { return m_frameRate0.load(); }
+    // Number of the latest Open (1 for the first). The end event carries the number of the
+    // open it is about as its first argument, so that a receiver can drop messages about a
+    // recording that is no longer open. Stable while a callback runs.
+    int OpenSerial() const { return m_openSerial.load(); }
     // Front pictures handed to the decoder since construction, and those found late (the
     // sound was ahead by more than a frame period when they were due).
     long long FrontPresented() const { return m_frontPresented.load(); }
@@ -187,6 +191,7 @@ private:
     std::atomic<int> m_frameRate1{0};
     std::atomic<int> m_durationMs{0};
     std::atomic<int> m_frameIndex{0};
+    std::atomic<int> m_openSerial{0};  // written under the player lock
     std::atomic<long long> m_frontPresented{0};
     std::atomic<long long> m_lateFrames{0};
     std::atomic<PictureSinkHandle> m_windows[3] = {nullptr, nullptr, nullptr};

@@ -57,7 +57,7 @@ protected:
     static void OnEvent(void* user, int event, int a, int b)
     {
         auto* self = static_cast<PlayerTest*>(user);
-        if (event == 1 && a == 0 && b == 0) {
+        if (event == 1 && a == self->player.OpenSerial() && b == 0) {
             ++self->ends;
         }
     }
