@@ -127,13 +127,13 @@ void CFFMH264_Decoder::Release()
     m_codec = nullptr;
 }
 
-bool CFFMH264_Decoder::Decode(const void* data, int size)
+CFFMH264_Decoder::Result CFFMH264_Decoder::Decode(const void* data, int size)
 {
     if (m_context == nullptr || data == nullptr || size <= 0) {
-        return false;
+        return Result::Error;
     }
     if (IsJpegStart(data, size)) {
-        return false;  // a still picture stored in the video stream, not H.264
+        return Result::NoPicture;  // a still picture stored in the video stream, not H.264
     }
     // The decoder only reads the packet; it is not reference-counted, so no copy is made
     // beyond what the decoder keeps itself.
@@ -143,7 +143,7 @@ bool CFFMH264_Decoder::Decode(const void* data, int size)
     m_packet->data = nullptr;
     m_packet->size = 0;
     if (ret < 0 && ret != AVERROR(EAGAIN)) {
-        return false;
+        return Result::Error;
     }
     bool gotPicture = false;
     // Keep the newest picture of this packet; the last one stays until one comes out.
@@ -152,7 +152,7 @@ bool CFFMH264_Decoder::Decode(const void* data, int size)
         av_frame_move_ref(m_frame, m_received);
         gotPicture = true;
     }
-    return gotPicture;
+    return gotPicture ? Result::Picture : Result::NoPicture;
 }
 
 void CFFMH264_Decoder::Flush()
@@ -289,21 +289,23 @@ bool CDecoder::DecodeAndShow(int channel, PictureSinkHandle window, const void* 
     if (channel < 0 || channel >= kChannels) {
         return false;
     }
+    Channel& ch = m_channels[channel];
+    ch.failed = false;
     int width = 0;
     int height = 0;
     if (!SinkSize(window, &width, &height)) {
         return false;
     }
-    Channel& ch = m_channels[channel];
     CVipImgRGB painted;
     {
         std::lock_guard<std::mutex> picture(ch.picture);
-        bool decoded = false;
+        CFFMH264_Decoder::Result result;
         {
             std::lock_guard<CSync> decode(m_decodeLock);
-            decoded = ch.decoder.Decode(data, size);
+            result = ch.decoder.Decode(data, size);
         }
-        if (!decoded) {
+        ch.failed = result == CFFMH264_Decoder::Result::Error;
+        if (result != CFFMH264_Decoder::Result::Picture) {
             return false;
         }
         // A hidden view would not keep what is painted into it; it is redrawn when shown.
@@ -340,6 +342,11 @@ bool CDecoder::Redraw(int channel, PictureSinkHandle window)
     }
     DrawIplImage(window, painted);
     return true;
+}
+
+bool CDecoder::DecodeFailed(int channel)
+{
+    return channel >= 0 && channel < kChannels && m_channels[channel].failed.load();
 }
 
 void CDecoder::Flush(int channel)

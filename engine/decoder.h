@@ -32,9 +32,11 @@ public:
     void Release();
     bool IsOpen() const { return m_context != nullptr; }
 
-    // Decodes one access unit. True exactly when a picture came out; it then replaces the
-    // last picture. On failure the last picture stays.
-    bool Decode(const void* data, int size);
+    enum class Result { Picture, NoPicture, Error };
+    // Decodes one access unit. A picture that comes out replaces the last one; otherwise
+    // the last picture stays. NoPicture: the data was taken but the decoder holds its
+    // pictures back (reordering) or the unit is not H.264 (a still stored in the stream).
+    Result Decode(const void* data, int size);
     // Drops the decoder's reference pictures (the last picture stays for redraw).
     void Flush();
 
@@ -98,6 +100,7 @@ public:
     bool DecodeAndShow(int channel, PictureSinkHandle window, const void* data, int size, bool show) override;
     // Paints the last picture of channel 0 or 1 again at the sink's current size.
     bool Redraw(int channel, PictureSinkHandle window) override;
+    bool DecodeFailed(int channel) override;
     void Flush(int channel) override;
     // Any thread; values are tenths: contrast value / 10 + 1 (0.01..2), brightness value / 10.
     void SetContrast(int channel, int value) override;
@@ -114,11 +117,12 @@ public:
 
 private:
     struct Channel {
-        std::mutex picture;            // guards decoder's picture/scaler and the images
-        CFFMH264_Decoder decoder;      // decode step also under m_decodeLock
-        std::atomic<int> flipMode{0};  // written by the UI thread, read when painting
-        CVipImgRGB display;            // --- protected by picture
-        CVipImgRGB spare;              // --- protected by picture (the previous display image)
+        std::mutex picture;               // guards decoder's picture/scaler and the images
+        CFFMH264_Decoder decoder;         // decode step also under m_decodeLock
+        std::atomic<int> flipMode{0};     // written by the UI thread, read when painting
+        std::atomic<bool> failed{false};  // the last DecodeAndShow met bad data
+        CVipImgRGB display;               // --- protected by picture
+        CVipImgRGB spare;                 // --- protected by picture (the previous display image)
     };
 
     static int Clamp(int channel);

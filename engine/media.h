@@ -92,6 +92,9 @@ public:
     virtual bool DecodeAndShow(int channel, PictureSinkHandle window, const void* data, int size,
                                bool show) = 0;
     virtual bool Redraw(int channel, PictureSinkHandle window) = 0;
+    // After DecodeAndShow returned false: true when the data could not be decoded, false
+    // when it was merely no picture yet (a decoder holding pictures back to reorder them).
+    virtual bool DecodeFailed(int channel) = 0;
     virtual void Flush(int channel) = 0;
     virtual void SetContrast(int channel, int value) = 0;
     virtual void SetBrightness(int channel, int value) = 0;

@@ -5,6 +5,7 @@
 #include "platform/waveout.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -13,17 +14,13 @@ namespace {
 // A video payload whose NAL header byte (after the 4-byte start code) is this is a reference
 // non-IDR slice; anything else counts as a key unit for resynchronisation.
 constexpr uint8_t kNonKeyNal = 0x41;
-// The clock thread's poll while nothing is queued.
-constexpr int kSyncIdleMs = 1;
-// WaitDrain's poll.
-constexpr int kDrainPollMs = 10;
-// The poll while a picture waits for the sound to reach it: fine enough to keep both
-// within a few milliseconds.
-constexpr int kSoundPollMs = 1;
-// A device whose backlog does not move for this long is taken as stopped.
-constexpr int kSoundStallMs = 250;
-// Idle worker poll.
-constexpr int kIdlePollMs = 10;
+// The idle worker looks at the state at least this often (a command wakes it sooner).
+constexpr int kIdleWaitMs = 50;
+// While the device has been given sound but has not pulled since, the clock is looked at
+// again after this long.
+constexpr int64_t kClockRetryNs = 4'000'000;
+// Longest single sleep towards a picture's time: the clock is read again after it.
+constexpr int64_t kLongestSoundWaitNs = 100'000'000;
 // Timer resolution asked for while a player exists (a no-op here).
 constexpr UINT kTimerPeriodMs = 1;
 
@@ -32,172 +29,22 @@ bool IsKeyUnit(const uint8_t* data, int size)
     return size > 4 && data[4] != kNonKeyNal;
 }
 
+int64_t NowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 }  // namespace
-
-// ---------------------------------------------------------------------------------------
-// CMediaSync
-
-CMediaSync::CMediaSync() : m_work(std::make_unique<uint8_t[]>(kMaxAudioPlayBytes)) {}
-
-CMediaSync::~CMediaSync()
-{
-    StopThread();
-}
-
-void CMediaSync::SetAudio(VAudio* audio)
-{
-    m_audio = audio;
-    m_backlog = dynamic_cast<VAudioBacklog*>(audio);
-}
-
-bool CMediaSync::Push(const void* pcm, int length)
-{
-    if (length < 0 || (length > 0 && pcm == nullptr)) {
-        return false;
-    }
-    length = std::min(length, kMaxAudioPlayBytes);
-    std::lock_guard<CSync> lock(m_lock);
-    std::unique_ptr<_packet_pcm> entry;
-    if (!m_spare.empty()) {
-        entry = std::move(m_spare.front());
-        m_spare.pop_front();
-    } else {
-        entry = std::make_unique<_packet_pcm>();
-    }
-    if (length > 0) {
-        std::memcpy(entry->data, pcm, static_cast<size_t>(length));
-    }
-    entry->length = length;
-    m_queue.push_back(std::move(entry));
-    m_queuedBytes += length;
-    m_count = static_cast<int>(m_queue.size());
-    return true;
-}
-
-bool CMediaSync::Pop(void* out, int* length)
-{
-    if (m_count.load() == 0) {
-        return false;
-    }
-    std::lock_guard<CSync> lock(m_lock);
-    if (m_queue.empty()) {
-        return false;
-    }
-    std::unique_ptr<_packet_pcm> entry = std::move(m_queue.front());
-    m_queue.pop_front();
-    if (entry->length > 0) {
-        std::memcpy(out, entry->data, static_cast<size_t>(entry->length));
-    }
-    *length = entry->length;
-    m_queuedBytes -= entry->length;
-    // Counted as unheard until the output has taken it.
-    m_inHandBytes = entry->length;
-    if (m_backlog) {
-        m_backlog->PendingBytes(&m_inHandBase);
-    }
-    m_count = static_cast<int>(m_queue.size());
-    m_spare.push_back(std::move(entry));
-    return true;
-}
-
-void CMediaSync::WaitDrain(const std::atomic<int>* runMode)
-{
-    while (m_count.load() >= 2 && m_thread.IsRunning()) {
-        if (runMode && runMode->load() == 0) {
-            return;
-        }
-        SleepMs(kDrainPollMs);
-    }
-}
-
-void CMediaSync::Clear()
-{
-    std::lock_guard<CSync> lock(m_lock);
-    while (!m_queue.empty()) {
-        m_spare.push_back(std::move(m_queue.front()));
-        m_queue.pop_front();
-    }
-    m_queuedBytes = 0;
-    m_count = 0;
-}
-
-int CMediaSync::UnheardBytes()
-{
-    if (m_backlog == nullptr || !m_backlog->IsPlaying()) {
-        return -1;
-    }
-    int queued = 0;
-    int inHand = 0;
-    int64_t base = 0;
-    {
-        std::lock_guard<CSync> lock(m_lock);
-        queued = m_queuedBytes;
-        inHand = m_inHandBytes;
-        base = m_inHandBase;
-    }
-    int64_t accepted = 0;
-    const int pending = m_backlog->PendingBytes(&accepted);
-    // Once the output has taken the packet in hand it is counted as pending there.
-    const int64_t taken = std::max<int64_t>(0, accepted - base);
-    return queued + static_cast<int>(std::max<int64_t>(0, inHand - taken)) + pending;
-}
-
-bool CMediaSync::StartThread()
-{
-    return m_thread.Begin([this] { Run(); });
-}
-
-void CMediaSync::StopThread()
-{
-    m_thread.Stop();
-}
-
-void CMediaSync::Run()
-{
-    if (!m_hold.load() && Pop(m_work.get(), &m_workLength)) {
-        if (m_audio) {
-            m_audio->Write(m_work.get(), m_workLength);
-        }
-        std::lock_guard<CSync> lock(m_lock);
-        m_inHandBytes = 0;
-    } else {
-        SleepMs(kSyncIdleMs);
-    }
-}
-
-// ---------------------------------------------------------------------------------------
-// CFramePacer
-
-int CFramePacer::Next(long long nowMs, int fps, bool log)
-{
-    if (m_lastTickMs < 0) {
-        m_lastTickMs = nowMs;
-    }
-    const int dt = static_cast<int>(std::clamp(nowMs - m_lastTickMs, 0LL, 60LL));
-    m_times[m_next] = dt;
-    m_next = (m_next + 1) % kWindow;
-    m_count = std::min(m_count + 1, kWindow);
-    int sum = 0;
-    for (int i = 0; i < m_count; ++i) {
-        sum += m_times[i];
-    }
-    const int mean = sum / m_count;
-    const int period = 1000 / (fps > 0 ? fps : 30);
-    const int sleep = period - mean - 2;
-    if (log) {
-        std::printf("[%02d] dif %2d, mean %2d : %2d msec\n", 0, dt, mean, sleep);
-    }
-    return std::clamp(sleep, 0, period);
-}
-
-// ---------------------------------------------------------------------------------------
-// CQVZMediaPlayer
 
 CQVZMediaPlayer::CQVZMediaPlayer()
     : m_readBuffer(std::make_unique<uint8_t[]>(kPacketBufferBytes)),
       m_presentBuffer(std::make_unique<uint8_t[]>(kPacketBufferBytes))
 {
     timeBeginPeriod(kTimerPeriodMs);
+    // Sound plays only while pictures do.
+    m_sync.SetGate([this] { return State() == PlayerState::Playing; });
 }
 
 CQVZMediaPlayer::~CQVZMediaPlayer()
@@ -229,13 +76,65 @@ int CQVZMediaPlayer::FrameTimeMs(int frame) const
     return static_cast<int>(static_cast<long long>(frame) * 1000 / FpsOr30());
 }
 
+// ---------------------------------------------------------------------------------------
+// The state
+
+uint8_t CQVZMediaPlayer::Apply(PlayerEvent event, int target)
+{
+    std::lock_guard<std::mutex> lock(m_stateLock);
+    // A seek left for the worker comes before the end it may have read meanwhile: the
+    // worker goes on and acts on it.
+    if (event == PlayerEvent::EndOfData && m_pendingSeek.load() >= 0) {
+        return kActNone;
+    }
+    const PlayerState from = m_state.load();
+    const PlayerTransition t = NextPlayerState(from, event);
+    m_state = t.next;
+    if (t.actions & kActSetTarget) {
+        m_pendingSeek = target;
+    }
+    // A target left for the recording before does not apply to the next one.
+    if (event == PlayerEvent::Open || t.next == PlayerState::Stopped) {
+        m_pendingSeek = -1;
+    }
+    const bool wasPlaying = from == PlayerState::Playing;
+    const bool playing = t.next == PlayerState::Playing;
+    if (wasPlaying != playing) {
+        // The device runs exactly while playing: paused at once, nothing queued lost.
+        if (m_device) {
+            m_device->Pause(!playing);
+        }
+        if (playing) {
+            m_sync.Wake();
+        }
+    }
+    if (from != t.next || t.actions != kActNone) {
+        m_stateChanged.notify_all();
+    }
+    return t.actions;
+}
+
+void CQVZMediaPlayer::WaitWhilePlaying(int64_t timeoutNs)
+{
+    std::unique_lock<std::mutex> lock(m_stateLock);
+    m_stateChanged.wait_for(lock, std::chrono::nanoseconds(timeoutNs), [&] {
+        return m_state.load() != PlayerState::Playing || m_pendingSeek.load() >= 0;
+    });
+}
+
+// ---------------------------------------------------------------------------------------
+// Commands
+
 bool CQVZMediaPlayer::Start(PictureSinkHandle front, PictureSinkHandle rear)
 {
     if (m_started) {
         return true;
     }
-    m_windows[0] = front;
-    m_windows[1] = rear;
+    {
+        std::lock_guard<std::mutex> lock(m_windowLock);
+        m_windows[0] = front;
+        m_windows[1] = rear;
+    }
     if (m_parser) {
         m_parser->Start();
     }
@@ -244,6 +143,10 @@ bool CQVZMediaPlayer::Start(PictureSinkHandle front, PictureSinkHandle rear)
     }
     if (m_audio) {
         m_audio->Open(m_bitsPerSample, m_sampleRate);
+        // Nothing plays until a recording does.
+        if (m_device) {
+            m_device->Pause(true);
+        }
     }
     m_sync.SetAudio(m_audio);
     m_sync.StartThread();
@@ -257,7 +160,7 @@ void CQVZMediaPlayer::Shutdown()
     if (!m_started) {
         return;
     }
-    m_runMode = kIdle;
+    Apply(PlayerEvent::Shutdown);
     m_worker.Stop();
     m_sync.StopThread();
     if (m_parser) {
@@ -275,13 +178,14 @@ bool CQVZMediaPlayer::Open(const char* name)
         name = "";
     }
     m_noPauseOnFront = std::strstr(name, "_D") != nullptr;
-    m_runMode = kIdle;
+    // The worker leaves its pass at its next look at the state.
+    Apply(PlayerEvent::Stop);
     std::lock_guard<CSync> lock(m_lock);
+    ++m_openSerial;
 
     // The parser cuts the index part off the string it is given.
     char path[kNameBytes];
     std::snprintf(path, sizeof(path), "%s", name);
-    ++m_openSerial;
     MediaInfo info;
     const int opened = m_parser ? m_parser->Open(path, &info) : 0;
     {
@@ -299,18 +203,12 @@ bool CQVZMediaPlayer::Open(const char* name)
         if (bits != m_bitsPerSample || rate != m_sampleRate) {
             m_bitsPerSample = bits;
             m_sampleRate = rate;
-            if (m_audio) {
-                m_audio->Close();
-                m_audio->Open(bits, rate);
-            }
+            m_sync.Reopen(bits, rate);
         }
         m_frameRate0 = m_parser->GetFrameRate(0);
         m_frameRate1 = m_parser->GetFrameRate(1);
     }
 
-    m_decodeQueue.Clear();
-    m_cushionCount = 0;
-    m_prebuffering = true;
     m_frameIndex = 0;
     m_durationMs = 0;
     // Without a frame rate nothing can be sought; a count left from the previous recording
@@ -320,19 +218,17 @@ bool CQVZMediaPlayer::Open(const char* name)
         m_durationMs = static_cast<int>(static_cast<double>(info.frameCount0) / info.frameRate0 * 1000.0);
         m_frameCount0 = info.frameCount0;
     }
-    // A target left for the previous recording does not apply to this one.
-    m_pendingSeek = -1;
     Reset();
-    m_sync.Clear();
-    m_runMode = kPlaying;
+    m_pacer.Reset();
+    m_pacedBySound = false;
+    Apply(PlayerEvent::Open);
     return true;
 }
 
 void CQVZMediaPlayer::Stop()
 {
-    m_runMode = kIdle;
+    Apply(PlayerEvent::Stop);
     std::lock_guard<CSync> lock(m_lock);
-    m_playState = kStateStopped;
     if (m_parser) {
         m_parser->Close();
     }
@@ -341,29 +237,32 @@ void CQVZMediaPlayer::Stop()
 
 void CQVZMediaPlayer::Pause()
 {
-    m_runMode = kIdle;
-    // The sound queued ahead of the pictures waits with them.
-    m_sync.SetHold(true);
+    Apply(PlayerEvent::Pause);
 }
 
 void CQVZMediaPlayer::Resume()
 {
-    m_runMode = kPlaying;
+    Apply(PlayerEvent::Play);
 }
 
 bool CQVZMediaPlayer::SeekMs(int ms)
 {
     const long long frame = static_cast<long long>(ms) * m_frameRate0.load() / 1000;
     const int target = static_cast<int>(std::clamp<long long>(frame, 0, 0x7FFFFFFF));
-    if (m_runMode.load() != kIdle) {
-        m_pendingSeek = target;
+    // Nothing open, or nothing to step through: a seek has nothing to act on.
+    if (State() == PlayerState::Stopped || m_frameCount0.load() == 0) {
         return true;
     }
-    {
-        std::lock_guard<CSync> lock(m_lock);
+    // While playing or stepping the worker takes the target before its next read.
+    if (IsRunning(State()) && (Apply(PlayerEvent::Seek, target) & kActSetTarget)) {
+        return true;
+    }
+    // Idle: seek at once under the player lock, so that the step the worker starts shows the
+    // new position.
+    std::lock_guard<CSync> lock(m_lock);
+    if (Apply(PlayerEvent::Seek, target) & kActSeekNow) {
         SeekToFrame(target);
     }
-    m_runMode = kStepping;
     return true;
 }
 
@@ -374,21 +273,23 @@ int CQVZMediaPlayer::CurrentTimeMs() const
 
 void CQVZMediaPlayer::RedrawAll()
 {
-    if (m_runMode.load() != kIdle || m_decoder == nullptr) {
+    if (IsRunning(State()) || m_decoder == nullptr) {
         return;
     }
     std::lock_guard<CSync> lock(m_lock);
+    std::lock_guard<std::mutex> windows(m_windowLock);
     for (int channel = 0; channel < 3; ++channel) {
-        m_decoder->Redraw(channel, m_windows[channel].load());
+        m_decoder->Redraw(channel, m_windows[channel]);
     }
 }
 
 bool CQVZMediaPlayer::SaveSnapshot(int channel, const char* path)
 {
-    if (m_playState.load() == kStateStopped || m_decoder == nullptr) {
+    if (PlayState() == kStateStopped || m_decoder == nullptr) {
         return false;
     }
-    std::lock_guard<CSync> lock(m_lock);
+    // The decoder guards each channel's picture itself: waiting for the worker's pass here
+    // could take as long as the recording.
     return m_decoder->SaveSnapshot(channel, path);
 }
 
@@ -404,6 +305,12 @@ void CQVZMediaPlayer::SetFlipMode(int channel, int mode)
     if (m_decoder) {
         m_decoder->SetFlipMode(channel, mode);
     }
+}
+
+void CQVZMediaPlayer::SetThirdWindow(PictureSinkHandle window)
+{
+    std::lock_guard<std::mutex> lock(m_windowLock);
+    m_windows[2] = window;
 }
 
 int CQVZMediaPlayer::ChannelCount(int* extra)
@@ -434,14 +341,16 @@ int CQVZMediaPlayer::ChannelCount(int* extra)
     }
 }
 
-// --- player lock held ---
+// ---------------------------------------------------------------------------------------
+// Player lock held
 
 void CQVZMediaPlayer::SeekToFrame(int frame)
 {
-    if (m_frameCount0 == 0) {
+    const int count = m_frameCount0.load();
+    if (count == 0) {
         return;
     }
-    frame = std::clamp(frame, 0, m_frameCount0 - 1);
+    frame = std::clamp(frame, 0, count - 1);
     m_frameIndex = frame;
     const int reached = m_parser->SeekTime(static_cast<float>(frame) / static_cast<float>(FpsOr30()));
     if (m_parser->IsSeekSnapped()) {
@@ -463,9 +372,9 @@ void CQVZMediaPlayer::Reset()
         m_decoder->Flush(0);
         m_decoder->Flush(1);
     }
-    // Sound read before the reset belongs to the old position: it must not be heard with
-    // the new pictures, nor hold them back.
-    m_sync.Clear();
+    // Sound read before the reset belongs to the old position: none of it may be heard
+    // with the new pictures, wherever it is queued.
+    m_sync.Flush();
     m_audioEndMs = -1.0;
 }
 
@@ -479,43 +388,30 @@ void CQVZMediaPlayer::KeyFrameFound()
     m_audioEndMs = -1.0;
 }
 
-// --- worker thread ---
+// ---------------------------------------------------------------------------------------
+// Worker thread
 
 void CQVZMediaPlayer::WorkerBody()
 {
-    const int mode = m_runMode.load();
-    // Sound plays only while pictures do.
-    m_sync.SetHold(mode != kPlaying);
-    if (mode != kPlaying && mode != kStepping) {
-        SleepMs(kIdlePollMs);
-        m_pendingSeek = -1;
+    if (!IsRunning(State())) {
+        std::unique_lock<std::mutex> lock(m_stateLock);
+        m_stateChanged.wait_for(lock, std::chrono::milliseconds(kIdleWaitMs),
+                                [&] { return IsRunning(m_state.load()); });
         return;
     }
-    bool ended = false;
-    {
-        std::lock_guard<CSync> lock(m_lock);
-        if (ReadPresentLoop() == LoopResult::End) {
-            // Still under the lock: an Open waiting for it must not have its run mode undone.
-            ended = true;
-            m_playState = kStateStopped;
-            int expected = mode;
-            m_runMode.compare_exchange_strong(expected, kIdle);
-            if (m_eventCallback) {
-                m_eventCallback(m_eventUser, kEventEnd, m_openSerial.load(), 0);
-            }
+    std::lock_guard<CSync> lock(m_lock);
+    if (ReadPresentLoop() == LoopResult::End) {
+        // Still under the player lock: the end is that of the recording this open read.
+        if ((Apply(PlayerEvent::EndOfData) & kActNotifyEnd) && m_eventCallback) {
+            m_eventCallback(m_eventUser, kEventEnd, m_openSerial.load(), 0);
         }
-    }
-    if (mode == kStepping) {
-        SleepMs(1);
-    } else if (!ended) {
-        m_playState = kStatePlaying;
     }
 }
 
 CQVZMediaPlayer::LoopResult CQVZMediaPlayer::ReadPresentLoop()
 {
     uint8_t* const buffer = m_readBuffer.get();
-    while (m_runMode.load() != kIdle) {
+    while (IsRunning(State())) {
         const int pending = m_pendingSeek.exchange(-1);
         if (pending >= 0) {
             SeekToFrame(pending);
@@ -577,13 +473,13 @@ CQVZMediaPlayer::LoopResult CQVZMediaPlayer::ReadPresentLoop()
             if (m_keyWait[0]) {
                 return LoopResult::Ok;
             }
-            // While stepping the clock holds the sound: a step stays silent, and the pictures
-            // queued by it keep their sound for when playing resumes.
-            m_sync.Push(buffer, size);
+            // The sound read while stepping waits in the queue (the gate is shut) with the
+            // pictures the step queued, for when playing goes on.
             if (m_audioEndMs < 0) {
                 // This sound goes with the front picture read last.
                 m_audioEndMs = FrameTimeMs(m_frameIndex.load() + std::max(m_frontQueued - 1, 0));
             }
+            m_sync.Push(buffer, size, m_audioEndMs);
             const double bytesPerMs = m_bitsPerSample / 8 * m_sampleRate / 1000.0;
             if (bytesPerMs > 0) {
                 m_audioEndMs += std::min(size, kMaxAudioPlayBytes) / bytesPerMs;
@@ -606,7 +502,7 @@ CQVZMediaPlayer::LoopResult CQVZMediaPlayer::ReadPresentLoop()
 
 bool CQVZMediaPlayer::Present()
 {
-    const bool show = m_runMode.load() != kStepping;
+    const bool show = State() != PlayerState::Stepping;
     uint8_t* const data = m_presentBuffer.get();
     for (;;) {
         int length = 0;
@@ -626,90 +522,122 @@ bool CQVZMediaPlayer::Present()
                 PresentFront(length, show);
                 return true;
             case kTypeRear:
-            case kTypeThird: {
-                const int channel = type == kTypeRear ? 1 : 2;
-                PictureSinkHandle window = m_windows[channel].load();
-                if (window && IsWindowVisible(window) && m_decoder &&
-                    m_decoder->DecodeAndShow(channel, window, data, length, show) && !show) {
-                    m_playState = kStatePausedStep;
-                    for (int c = 0; c < 3; ++c) {
-                        m_decoder->Redraw(c, m_windows[c].load());
-                    }
-                    m_runMode = kIdle;
-                }
+            case kTypeThird:
+                PresentOther(type == kTypeRear ? 1 : 2, length, show);
                 return true;
-            }
             default:
                 continue;
         }
     }
 }
 
+bool CQVZMediaPlayer::WindowVisible(int channel)
+{
+    std::lock_guard<std::mutex> lock(m_windowLock);
+    return m_windows[channel] && IsWindowVisible(m_windows[channel]);
+}
+
 void CQVZMediaPlayer::PresentFront(int length, bool show)
 {
-    // Following the sound clock already spaces the pictures; the pacer then only keeps count.
-    // A stepped picture waits for no sound (the clock holds it).
-    const bool followedSound = show && WaitForSound(FrameTimeMs(m_frameIndex.load()));
-    Pace(!followedSound);
+    if (show) {
+        const SoundWait wait = WaitForSound(FrameTimeMs(m_frameIndex.load()));
+        if (wait == SoundWait::NoClock && m_pacedBySound) {
+            // The gaps of pictures that followed the sound are not work times.
+            m_pacer.Reset();
+        }
+        m_pacedBySound = wait == SoundWait::Followed;
+        Pace(wait == SoundWait::NoClock);
+    }
     ++m_frameIndex;
     ++m_frontPresented;
     if (m_decoder == nullptr) {
         return;
     }
-    PictureSinkHandle window = m_windows[0].load();
-    if (m_decoder->DecodeAndShow(0, window, m_presentBuffer.get(), length, show)) {
-        if (!show && !m_noPauseOnFront) {
-            m_playState = kStateStopped;
-            m_decoder->Redraw(0, window);
-            m_runMode = kIdle;
+    bool decoded = false;
+    {
+        std::lock_guard<std::mutex> lock(m_windowLock);
+        decoded = m_decoder->DecodeAndShow(0, m_windows[0], m_presentBuffer.get(), length, show);
+    }
+    if (decoded) {
+        // A step on a two-channel recording goes on to its rear picture, unless the rear
+        // is not shown: the step would then run through the whole recording.
+        if (!show && !(m_noPauseOnFront && WindowVisible(1))) {
+            StepShown(0);
         }
-    } else {
+    } else if (m_decoder->DecodeFailed(0)) {
+        // Bad data, not a decoder still holding its first pictures back.
         m_decoder->Release();
         m_decoder->Init();
+        ++m_decoderResets;
     }
 }
 
-bool CQVZMediaPlayer::WaitForSound(int timeMs)
+void CQVZMediaPlayer::PresentOther(int channel, int length, bool show)
 {
-    int unheard = m_sync.UnheardBytes();
-    const double bytesPerMs = m_bitsPerSample / 8 * m_sampleRate / 1000.0;
-    if (unheard < 0 || m_audioEndMs < 0 || bytesPerMs <= 0) {
-        // No clock to follow: keep at most one packet waiting for the sound card.
-        m_sync.WaitDrain(&m_runMode);
-        return false;
+    bool decoded = false;
+    {
+        std::lock_guard<std::mutex> lock(m_windowLock);
+        PictureSinkHandle window = m_windows[channel];
+        decoded = window && IsWindowVisible(window) && m_decoder &&
+                  m_decoder->DecodeAndShow(channel, window, m_presentBuffer.get(), length, show);
     }
-    // The picture is due once the device has pulled the sound of its time (strictly past
-    // it: at the start nothing is pulled yet). Sound still queued anywhere (here, at the
-    // output, at the device) has not been heard.
-    double heardMs = m_audioEndMs - unheard / bytesPerMs;
-    if (heardMs - timeMs > 1000.0 / FpsOr30()) {
-        ++m_lateFrames;
+    if (decoded && !show) {
+        StepShown(channel);
     }
-    long long lastChangeMs = TickMs();
-    int lastUnheard = unheard;
-    while (unheard > 0 && heardMs <= timeMs && m_runMode.load() != kIdle) {
-        SleepMs(kSoundPollMs);
-        unheard = m_sync.UnheardBytes();
-        if (unheard < 0) {
-            return false;
+}
+
+void CQVZMediaPlayer::StepShown(int lastChannel)
+{
+    // A Play during the step's decoding wins: the pictures go on.
+    if (!(Apply(PlayerEvent::StepShown) & kActRedraw)) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(m_windowLock);
+    for (int c = 0; c < 3; ++c) {
+        if (lastChannel != 0 || c == 0) {
+            m_decoder->Redraw(c, m_windows[c]);
         }
-        const long long now = TickMs();
-        if (unheard != lastUnheard) {
-            lastUnheard = unheard;
-            lastChangeMs = now;
-        } else if (now - lastChangeMs > kSoundStallMs) {
-            return false;  // the device stopped taking sound: fall back to the frame rate
-        }
-        heardMs = m_audioEndMs - unheard / bytesPerMs;
     }
-    return unheard > 0;
+}
+
+CQVZMediaPlayer::SoundWait CQVZMediaPlayer::WaitForSound(int timeMs)
+{
+    for (;;) {
+        if (State() != PlayerState::Playing || m_pendingSeek.load() >= 0) {
+            return SoundWait::Interrupted;
+        }
+        CSoundClock::Position heard;
+        if (!m_sync.Heard(NowNs(), &heard)) {
+            // No clock to follow: keep at most one packet waiting for the sound card.
+            m_sync.WaitDrain([this] { return State() == PlayerState::Playing; });
+            return SoundWait::NoClock;
+        }
+        switch (heard.kind) {
+            case CSoundClock::Kind::Stalled:
+            case CSoundClock::Kind::Exhausted:
+                return SoundWait::NoClock;
+            case CSoundClock::Kind::Waiting:
+                WaitWhilePlaying(kClockRetryNs);
+                continue;
+            case CSoundClock::Kind::Running:
+                break;
+        }
+        const double aheadMs = timeMs - heard.heardMs;
+        if (aheadMs <= 0) {
+            if (-aheadMs > 1000.0 / FpsOr30()) {
+                ++m_lateFrames;
+            }
+            return SoundWait::Followed;
+        }
+        WaitWhilePlaying(std::min(static_cast<int64_t>(aheadMs * 1e6), kLongestSoundWaitNs));
+    }
 }
 
 void CQVZMediaPlayer::Pace(bool sleep)
 {
     const int sleepMs = m_pacer.Next(TickMs(), FpsOr30(), m_pacerLog);
     if (sleep && sleepMs > 0) {
-        SleepMs(sleepMs);
+        WaitWhilePlaying(static_cast<int64_t>(sleepMs) * 1'000'000);
     }
     m_pacer.Done(TickMs());
 }

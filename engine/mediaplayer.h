@@ -1,102 +1,38 @@
 // The media player: reads a recording through the parser, keeps a cushion of front video,
-// presents pictures through the decoder in step with the sound, hands telemetry lines to a
-// callback. CMediaSync feeds the sound to the audio output on its own thread.
+// presents pictures through the decoder in step with the sound heard, hands telemetry lines
+// to a callback. CMediaSync (mediasync.h) feeds the sound to the audio output on its own
+// thread; the state machine is in playerstate.h.
+//
+// Threads and locks. The worker holds the player lock for whole read-and-present passes.
+// Every change of state goes through Apply, under the state lock, from any thread; the
+// worker only ever reports what it found (a stepped picture, the end of the data) and never
+// stores a state over a command. Lock order: player lock, then the window lock, then the
+// state lock, then the sound queue's locks, the wave box and the device; the decoder's
+// locks come after the window lock.
 #pragma once
 
 #include "engine/media.h"
+#include "engine/mediasync.h"
 #include "engine/packetqueue.h"
+#include "engine/playerstate.h"
 #include "platform/thread.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
-
-class VAudioBacklog;
-
-// The sound clock: a queue of PCM packets and the "MediaSync" thread that writes them to
-// the audio output. Since the output's Write blocks while the device is full, the device
-// paces this thread, and the player paces its pictures to what is still queued here.
-class CMediaSync {
-public:
-    CMediaSync();
-    virtual ~CMediaSync();
-    CMediaSync(const CMediaSync&) = delete;
-    CMediaSync& operator=(const CMediaSync&) = delete;
-
-    // Set before StartThread.
-    void SetAudio(VAudio* audio);
-
-    // Any thread. Keeps at most kMaxAudioPlayBytes of the packet.
-    bool Push(const void* pcm, int length);
-    // False when the queue is empty.
-    bool Pop(void* out, int* length);
-    // Waits while two or more packets are queued; returns early once *runMode is 0.
-    void WaitDrain(const std::atomic<int>* runMode = nullptr);
-    void Clear();
-    int QueuedCount() const { return m_count.load(); }
-    // While held, the thread keeps what is queued instead of playing it (paused or stepped
-    // pictures keep the sound that follows them for when playing resumes).
-    void SetHold(bool hold) { m_hold = hold; }
-
-    // Sound accepted here or by the output but not yet pulled by the sound system, in bytes;
-    // -1 when the output cannot tell (then only WaitDrain paces).
-    int UnheardBytes();
-
-    bool StartThread();
-    void StopThread();
-
-private:
-    struct _packet_pcm {
-        uint8_t data[kMaxAudioPlayBytes];
-        int32_t length;
-    };
-
-    // Runs on the "MediaSync" thread.
-    void Run();
-
-    VAudio* m_audio = nullptr;           // set before the thread starts
-    VAudioBacklog* m_backlog = nullptr;  // the same object, when it can tell its backlog
-    CSingleThread m_thread{"MediaSync"};
-    std::atomic<bool> m_hold{false};
-    std::deque<std::unique_ptr<_packet_pcm>> m_queue;  // --- protected by m_lock
-    std::deque<std::unique_ptr<_packet_pcm>> m_spare;  // --- protected by m_lock (reused entries)
-    int m_queuedBytes = 0;                             // --- protected by m_lock
-    std::atomic<int> m_count{0};                       // mirrors m_queue.size()
-    std::unique_ptr<uint8_t[]> m_work;                 // "MediaSync" thread only
-    int m_workLength = 0;                              // "MediaSync" thread only
-    int m_inHandBytes = 0;                             // being written to the output; protected by m_lock
-    int64_t m_inHandBase = 0;  // the output's accepted total before; protected by m_lock
-    CSync m_lock;
-};
-
-// Paces front pictures to the frame rate, minus the mean work time between pictures.
-class CFramePacer {
-public:
-    // Milliseconds to sleep before the picture due now (nowMs), and the diagnostic line.
-    int Next(long long nowMs, int fps, bool log);
-    // After the sleep: the next work time is measured from here.
-    void Done(long long nowMs) { m_lastTickMs = nowMs; }
-
-private:
-    static constexpr int kWindow = 24;  // work times averaged
-    long long m_lastTickMs = -1;
-    int m_times[kWindow] = {};
-    int m_count = 0;
-    int m_next = 0;
-};
 
 class CQVZMediaPlayer {
 public:
     using TextCallback = void (*)(void* user, const char* text, int length, int timeMs);
     using EventCallback = void (*)(void* user, int event, int a, int b);
 
-    // Run modes.
+    // Run modes (RunModeOf).
     static constexpr int kIdle = 0;
     static constexpr int kPlaying = 1;
     static constexpr int kStepping = 10;
-    // Play states.
+    // Play states (PlayStateOf).
     static constexpr int kStatePlaying = 0;
     static constexpr int kStatePausedStep = 1;
     static constexpr int kStateStopped = 2;
@@ -105,6 +41,8 @@ public:
     static constexpr int kTypeRear = 1;
     static constexpr int kTypeText = 2;
     static constexpr int kTypeThird = 100;
+    // Event callback (user, kEventEnd, open number, 0): the recording of that open ended
+    // or could not be read. Called once per open.
     static constexpr int kEventEnd = 1;
 
     CQVZMediaPlayer();
@@ -114,7 +52,11 @@ public:
 
     // Wiring, once, before Start.
     void SetParser(VMediaParser* parser) { m_parser = parser; }
-    void SetAudio(VAudio* audio) { m_audio = audio; }
+    void SetAudio(VAudio* audio)
+    {
+        m_audio = audio;
+        m_device = dynamic_cast<VAudioClock*>(audio);
+    }
     void SetDecoder(VMediaDecoder* decoder) { m_decoder = decoder; }
     void SetTextCallback(TextCallback callback, void* user);
     void SetEventCallback(EventCallback callback, void* user);
@@ -131,16 +73,20 @@ public:
     bool SeekMs(int ms);
     int CurrentTimeMs() const;
     void RedrawAll();
+    // Any thread; does not wait for the worker.
     bool SaveSnapshot(int channel, const char* path);
     void SetBrightness(int channel, int value);
     void SetFlipMode(int channel, int mode);
-    void SetThirdWindow(PictureSinkHandle window) { m_windows[2] = window; }
+    // Once this returns, the worker no longer paints into the sink it replaced, which the
+    // caller may then destroy.
+    void SetThirdWindow(PictureSinkHandle window);
     int ChannelCount(int* extra);
 
     // Read by the main window.
+    PlayerState State() const { return m_state.load(); }
     int DurationMs() const { return m_durationMs.load(); }
-    int PlayState() const { return m_playState.load(); }
-    int RunMode() const { return m_runMode.load(); }
+    int PlayState() const { return PlayStateOf(State()); }
+    int RunMode() const { return RunModeOf(State()); }
     int FrameIndex() const { return m_frameIndex.load(); }
     int PendingSeek() const { return m_pendingSeek.load(); }
     int FrameRate0() const { return m_frameRate0.load(); }
@@ -152,10 +98,19 @@ public:
     // sound was ahead by more than a frame period when they were due).
     long long FrontPresented() const { return m_frontPresented.load(); }
     long long LateFrames() const { return m_lateFrames.load(); }
+    // Decoder resets after a real decoding error.
+    long long DecoderResets() const { return m_decoderResets.load(); }
     CMediaSync& Sync() { return m_sync; }
 
 private:
     enum class LoopResult { Ok, End };
+    enum class SoundWait { Followed, NoClock, Interrupted };
+
+    // Any thread: the one writer of the state. Returns the actions the caller carries out.
+    uint8_t Apply(PlayerEvent event, int target = -1);
+    // Waits up to timeoutNs, or until the worker has something else to do than the picture
+    // in hand (not playing any more, or a seek target left).
+    void WaitWhilePlaying(int64_t timeoutNs);
 
     // Worker thread.
     void WorkerBody();
@@ -163,10 +118,11 @@ private:
     // Present one video entry (and the text before it); false when the queue was empty.
     bool Present();
     void PresentFront(int length, bool show);
-    // Waits until the sound heard has reached the picture due at timeMs; false when there
-    // was no sound clock to follow (then WaitDrain and the pacer keep the pace).
-    bool WaitForSound(int timeMs);
+    void PresentOther(int channel, int length, bool show);
+    // Waits until the sound heard reaches the picture due at timeMs.
+    SoundWait WaitForSound(int timeMs);
     void Pace(bool sleep);
+    void StepShown(int lastChannel);
 
     // Player lock held.
     void SeekToFrame(int frame);
@@ -175,30 +131,36 @@ private:
 
     int FpsOr30() const;
     int FrameTimeMs(int frame) const;
+    bool WindowVisible(int channel);
 
     CSingleThread m_worker{"player"};
     VMediaParser* m_parser = nullptr;    // set before Start
     VAudio* m_audio = nullptr;           // set before Start
+    VAudioClock* m_device = nullptr;     // the same, when it can pause and tell its position
     VMediaDecoder* m_decoder = nullptr;  // set before Start
     CMediaSync m_sync;
     DecodeQueue m_decodeQueue;
 
-    // Shared with the user-interface thread without the lock: one writer at a time.
-    std::atomic<int> m_runMode{kIdle};
-    std::atomic<int> m_playState{kStateStopped};
-    std::atomic<int> m_pendingSeek{-1};
+    std::mutex m_stateLock;
+    std::condition_variable m_stateChanged;                  // notified by every Apply that changed something
+    std::atomic<PlayerState> m_state{PlayerState::Stopped};  // written by Apply only
+    std::atomic<int> m_pendingSeek{-1};  // set by Apply, taken by the worker, cleared by Apply
+
     std::atomic<int> m_frameRate0{0};
     std::atomic<int> m_frameRate1{0};
     std::atomic<int> m_durationMs{0};
     std::atomic<int> m_frameIndex{0};
-    std::atomic<int> m_openSerial{0};  // written under the player lock
+    std::atomic<int> m_frameCount0{0};  // written under the player lock
+    std::atomic<int> m_openSerial{0};   // written under the player lock
     std::atomic<long long> m_frontPresented{0};
     std::atomic<long long> m_lateFrames{0};
-    std::atomic<PictureSinkHandle> m_windows[3] = {nullptr, nullptr, nullptr};
+    std::atomic<long long> m_decoderResets{0};
+
+    std::mutex m_windowLock;  // held while a sink is painted, and to change the third
+    PictureSinkHandle m_windows[3] = {nullptr, nullptr, nullptr};  // --- protected by m_windowLock
 
     CSync m_lock;  // the player lock; guards everything below
     bool m_prebuffering = true;
-    int m_frameCount0 = 0;
     bool m_keyWait[3] = {true, true, true};
     int m_cushionCount = 0;
     int m_bitsPerSample = 16;
@@ -206,10 +168,11 @@ private:
     static constexpr int kCushionMs = 700;  // front video queued before presenting starts
     bool m_openFailed = false;
     int m_frontQueued = 0;  // front pictures in the decode queue
-    // Media time at the end of the sound pushed so far, in ms; -1 while unknown (after a
-    // reset, or when stepping skipped sound), until the next pushed sound anchors it.
+    // Media time at the end of the sound pushed so far, in ms; -1 until the first sound
+    // after a reset anchors it to the front picture read last.
     double m_audioEndMs = -1.0;
     CFramePacer m_pacer;
+    bool m_pacedBySound = false;  // the last picture followed the sound clock
     bool m_pacerLog = true;
 
     TextCallback m_textCallback = nullptr;  // set before Start

@@ -76,6 +76,10 @@ bool CWaveBox::Open(int bitsPerSample, int sampleRate)
         m_freeBuffers = kBufferCount;
     }
     m_bytesQueued = 0;
+    // A device opened while the player is paused stays quiet until it goes on.
+    if (m_device && m_paused.load()) {
+        m_api->Pause(m_device);
+    }
     m_ready = r == MMSYSERR_NOERROR;
     return m_ready.load();
 }
@@ -152,7 +156,6 @@ int CWaveBox::WriteOnce(const void* pcm, int length)
         if (r == static_cast<int>(MMSYSERR_NOERROR)) {
             queued = true;
             m_bytesQueued += static_cast<uint64_t>(length);
-            m_acceptedTotal += length;
         }
     }
     // A buffer the device refused never comes back through the callback: counting it as
@@ -170,10 +173,15 @@ int CWaveBox::WriteOnce(const void* pcm, int length)
 
 int CWaveBox::Write(const void* pcm, int length)
 {
+    const unsigned interrupts = m_interrupts.load();
     m_ready = true;
     int tries = 0;
     int r = 0;
     do {
+        // A paused device frees no buffer: waiting would only end in dropping the packet.
+        if (m_interrupts.load() != interrupts || (length > 0 && m_paused.load() && FreeBuffers() < 1)) {
+            return 0;
+        }
         r = WriteOnce(pcm, length);
         if (r == 2) {
             if (++tries > kMaxBusyTries) {
@@ -192,20 +200,57 @@ bool CWaveBox::IsPlaying()
     return m_device != nullptr;
 }
 
-int CWaveBox::PendingBytes(int64_t* acceptedTotal)
+int CWaveBox::PendingBytes()
+{
+    AudioClockSample sample;
+    if (!ClockSample(&sample)) {
+        return 0;
+    }
+    return static_cast<int>(sample.acceptedBytes - sample.pulledBytes);
+}
+
+bool CWaveBox::ClockSample(AudioClockSample* sample)
 {
     std::lock_guard<std::mutex> lock(m_deviceLock);
-    if (acceptedTotal) {
-        *acceptedTotal = m_acceptedTotal;
+    WaveOutClock clock;
+    if (!m_device || m_api->GetClock(m_device, &clock) != MMSYSERR_NOERROR) {
+        return false;
     }
-    if (!m_device) {
-        return 0;
+    sample->acceptedBytes = m_bytesQueued;
+    // A device that reports only 32 bits of position: carry the wrap from what was queued.
+    sample->pulledBytes = clock.pulledBytes;
+    if (clock.pulledBytes <= 0xFFFFFFFFull && m_bytesQueued > 0xFFFFFFFFull) {
+        const auto pending = static_cast<uint32_t>(m_bytesQueued) - static_cast<uint32_t>(clock.pulledBytes);
+        sample->pulledBytes = m_bytesQueued - pending;
     }
-    MMTIME time;
-    if (m_api->GetPosition(m_device, &time, sizeof(time)) != MMSYSERR_NOERROR) {
-        return 0;
+    sample->lastPullBytes = clock.lastPullBytes;
+    sample->lastPullNs = clock.lastPullNs;
+    sample->activeSinceNs = clock.activeSinceNs;
+    sample->latencyNs = clock.latencyNs;
+    sample->periodBytes = clock.periodBytes;
+    sample->bytesPerSec = static_cast<int>(m_format.nAvgBytesPerSec);
+    sample->paused = m_paused.load();
+    return true;
+}
+
+void CWaveBox::Pause(bool paused)
+{
+    m_paused = paused;
+    if (paused) {
+        Interrupt();
     }
-    // The position is 32 bits wide; the difference is right across a wrap.
-    const auto pending = static_cast<uint32_t>(m_bytesQueued) - time.cb;
-    return static_cast<int>(pending);
+    std::lock_guard<std::mutex> lock(m_deviceLock);
+    if (m_device) {
+        paused ? m_api->Pause(m_device) : m_api->Restart(m_device);
+    }
+}
+
+void CWaveBox::Flush()
+{
+    Interrupt();
+    std::lock_guard<std::mutex> lock(m_deviceLock);
+    if (m_device) {
+        // Every queued buffer comes back through the callback as done.
+        m_api->Reset(m_device);
+    }
 }

@@ -10,20 +10,37 @@
 #include <memory>
 #include <mutex>
 
-// What an audio output can tell about the sound it has accepted but not yet handed to the
-// sound system: lets the player put pictures in step with what is heard.
-class VAudioBacklog {
-public:
-    virtual ~VAudioBacklog() = default;
-    // True while a device is open and taking sound.
-    virtual bool IsPlaying() = 0;
-    // Bytes queued at the device that the sound system has not pulled yet; also, read at
-    // the same instant, the total of bytes ever accepted, so that a caller can tell how much
-    // of a packet it handed over is already counted as pending.
-    virtual int PendingBytes(int64_t* acceptedTotal = nullptr) = 0;
+// A reading of a sound device taken at one instant. Positions count bytes of the stream
+// handed to the device since it was opened.
+struct AudioClockSample {
+    uint64_t acceptedBytes = 0;  // after the last byte the device accepted
+    uint64_t pulledBytes = 0;    // after the last byte it pulled (or dropped when flushed)
+    int lastPullBytes = 0;       // bytes of sound taken by the latest pull that took any
+    int64_t lastPullNs = 0;      // steady_clock time of that pull; 0 when none
+    int64_t activeSinceNs = 0;   // since when the device has had sound to pull while running
+    int64_t latencyNs = 0;       // from a pull until its first sample is heard
+    int periodBytes = 0;         // what one pull asks for
+    int bytesPerSec = 0;
+    bool paused = false;
 };
 
-class CWaveBox : public VAudio, public VAudioBacklog {
+// What an audio output can tell and do beyond VAudio: lets the player keep its pictures in
+// step with the sound heard and silence the device at once.
+class VAudioClock {
+public:
+    virtual ~VAudioClock() = default;
+    // False when no device is open.
+    virtual bool ClockSample(AudioClockSample* sample) = 0;
+    // Stops the device at once, or lets it go on; nothing queued is lost. A Write waiting
+    // for room returns 0 (not queued).
+    virtual void Pause(bool paused) = 0;
+    // Drops what is queued at the device. A Write under way returns 0 (not queued).
+    virtual void Flush() = 0;
+    // A Write waiting for room returns 0 (not queued) at its next try.
+    virtual void Interrupt() = 0;
+};
+
+class CWaveBox : public VAudio, public VAudioClock {
 public:
     static constexpr int kBufferCount = 2;
     // 512 ms of 16-bit mono at 8000 Hz: bounds the sound queued at the device.
@@ -41,15 +58,23 @@ public:
     bool Open(int bitsPerSample, int sampleRate) override;
     int Close() override;
     // Synchronisation thread only. 1 queued (or nothing to do), 2 gave up busy, -1 a finished
-    // buffer was recycled while draining (length 0).
+    // buffer was recycled while draining (length 0), 0 interrupted before it was queued
+    // (paused with no room, flushed, or Interrupt): the caller may try the packet again.
     int Write(const void* pcm, int length) override;
     int OnError(int code) override;
 
     // One attempt of Write (virtual so that a test can count attempts).
     virtual int WriteOnce(const void* pcm, int length);
 
-    bool IsPlaying() override;
-    int PendingBytes(int64_t* acceptedTotal = nullptr) override;
+    bool ClockSample(AudioClockSample* sample) override;
+    void Pause(bool paused) override;
+    void Flush() override;
+    void Interrupt() override { ++m_interrupts; }
+
+    // True while a device is open.
+    bool IsPlaying();
+    // Bytes queued at the device that it has not pulled yet.
+    int PendingBytes();
 
     bool IsReady() const { return m_ready.load(); }
     int FreeBuffers() const;
@@ -71,7 +96,8 @@ private:
     int m_freeBuffers = kBufferCount;  // --- protected by the process-wide wave-box lock
     int m_nextBuffer = 0;              // writing thread only
     std::atomic<bool> m_ready{true};
-    WAVEFORMATEX m_format{};      // written by Open only
-    uint64_t m_bytesQueued = 0;   // since Open; protected by m_deviceLock
-    int64_t m_acceptedTotal = 0;  // since construction; protected by m_deviceLock
+    std::atomic<bool> m_paused{false};
+    std::atomic<unsigned> m_interrupts{0};  // a Write that sees this change gives up
+    WAVEFORMATEX m_format{};                // written by Open only
+    uint64_t m_bytesQueued = 0;             // since Open; protected by m_deviceLock
 };

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -17,10 +18,17 @@ struct WaveOutDevice {
     WaveOutProc callback = nullptr;
     DWORD_PTR instance = 0;
 
+    int64_t latencyNs = 0;  // set at open
+    int periodBytes = 0;    // set at open
+
     std::mutex lock;
     std::deque<WAVEHDR*> queue;  // --- protected by lock
     DWORD headOffset = 0;        // bytes of queue.front() already pulled; protected by lock
     uint64_t position = 0;       // bytes pulled or discarded since open; protected by lock
+    int lastPullBytes = 0;       // --- protected by lock
+    int64_t lastPullNs = 0;      // --- protected by lock
+    int64_t activeSinceNs = 0;   // --- protected by lock
+    bool paused = false;         // --- protected by lock
 
     // Touched by the sound system's thread only.
     std::vector<WAVEHDR*> finished;
@@ -82,14 +90,15 @@ void SDLCALL PullAudio(void* userdata, Uint8* stream, int len)
     device->pulls.clear();
     {
         std::lock_guard<std::mutex> lock(device->lock);
-        while (filled < len && !device->queue.empty()) {
+        while (filled < len && !device->paused && !device->queue.empty()) {
             WAVEHDR* header = device->queue.front();
             const int left = static_cast<int>(header->dwBufferLength - device->headOffset);
             const int n = std::min(len - filled, left);
             if (n > 0) {
                 const auto* src = reinterpret_cast<const uint8_t*>(header->lpData) + device->headOffset;
                 CopyScaled(device->format, stream + filled, src, n);
-                device->pulls.push_back({device, device->position, src, n, now});
+                device->pulls.push_back({device, device->position, src, n, now, device->latencyNs,
+                                         static_cast<int>(device->format.nAvgBytesPerSec), filled});
                 filled += n;
                 device->headOffset += static_cast<DWORD>(n);
                 device->position += static_cast<uint64_t>(n);
@@ -100,6 +109,10 @@ void SDLCALL PullAudio(void* userdata, Uint8* stream, int len)
                 header->dwFlags = (header->dwFlags.load() & ~WHDR_INQUEUE) | WHDR_DONE;
                 device->finished.push_back(header);
             }
+        }
+        if (filled > 0) {
+            device->lastPullBytes = filled;
+            device->lastPullNs = now;
         }
     }
     if (filled < len) {
@@ -150,6 +163,12 @@ public:
     MMRESULT GetPosition(HWAVEOUT device, MMTIME* time, UINT size) override
     {
         return waveOutGetPosition(device, time, size);
+    }
+    MMRESULT Pause(HWAVEOUT device) override { return waveOutPause(device); }
+    MMRESULT Restart(HWAVEOUT device) override { return waveOutRestart(device); }
+    MMRESULT GetClock(HWAVEOUT device, WaveOutClock* clock) override
+    {
+        return waveOutGetClock(device, clock);
     }
 };
 
@@ -205,6 +224,8 @@ MMRESULT waveOutOpen(HWAVEOUT* device, UINT deviceId, const WAVEFORMATEX* format
         std::printf("[waveOut] open failed: %s\n", SDL_GetError());
         return MMSYSERR_NODRIVER;
     }
+    created->periodBytes = static_cast<int>(have.samples) * format->nBlockAlign;
+    created->latencyNs = waveOutLatencyNs(SDL_GetCurrentAudioDriver(), have.samples, have.freq);
     HWAVEOUT opened = created.release();
     {
         std::lock_guard<std::mutex> lock(g_devicesLock);
@@ -262,8 +283,70 @@ MMRESULT waveOutWrite(HWAVEOUT device, WAVEHDR* header, UINT)
     }
     std::lock_guard<std::mutex> lock(device->lock);
     header->dwFlags = (flags & ~WHDR_DONE) | WHDR_INQUEUE;
+    if (device->queue.empty()) {
+        device->activeSinceNs = SteadyNs();
+    }
     device->queue.push_back(header);
     return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveOutPause(HWAVEOUT device)
+{
+    if (!IsOpenDevice(device)) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    // Under the device's lock: the next pull (already running or not) takes nothing more.
+    std::lock_guard<std::mutex> lock(device->lock);
+    device->paused = true;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveOutRestart(HWAVEOUT device)
+{
+    if (!IsOpenDevice(device)) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    std::lock_guard<std::mutex> lock(device->lock);
+    if (device->paused) {
+        device->paused = false;
+        device->activeSinceNs = SteadyNs();
+    }
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveOutGetClock(HWAVEOUT device, WaveOutClock* clock)
+{
+    if (!IsOpenDevice(device)) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    if (clock == nullptr) {
+        return MMSYSERR_INVALPARAM;
+    }
+    std::lock_guard<std::mutex> lock(device->lock);
+    clock->pulledBytes = device->position;
+    clock->lastPullBytes = device->lastPullBytes;
+    clock->lastPullNs = device->lastPullNs;
+    clock->activeSinceNs = device->activeSinceNs;
+    clock->latencyNs = device->latencyNs;
+    clock->periodBytes = device->periodBytes;
+    clock->paused = device->paused;
+    return MMSYSERR_NOERROR;
+}
+
+int64_t waveOutLatencyNs(const char* driver, int periodFrames, int sampleRate)
+{
+    if (const char* text = std::getenv("MUB_AUDIO_LATENCY_MS")) {
+        char* end = nullptr;
+        const double ms = std::strtod(text, &end);
+        if (end != text && ms >= 0 && ms < 10000) {
+            return static_cast<int64_t>(ms * 1e6);
+        }
+    }
+    if (driver == nullptr || sampleRate <= 0 || std::strcmp(driver, "dummy") == 0 ||
+        std::strcmp(driver, "disk") == 0) {
+        return 0;
+    }
+    return static_cast<int64_t>(periodFrames) * 1000000000LL / sampleRate;
 }
 
 MMRESULT waveOutReset(HWAVEOUT device)

@@ -22,6 +22,7 @@ constexpr MMRESULT MMSYSERR_BADDEVICEID = 2;
 constexpr MMRESULT MMSYSERR_INVALHANDLE = 5;
 constexpr MMRESULT MMSYSERR_NODRIVER = 6;
 constexpr MMRESULT MMSYSERR_NOMEM = 7;
+constexpr MMRESULT MMSYSERR_NOTSUPPORTED = 8;
 constexpr MMRESULT MMSYSERR_INVALPARAM = 11;
 constexpr MMRESULT WAVERR_BADFORMAT = 32;
 constexpr MMRESULT WAVERR_STILLPLAYING = 33;
@@ -83,6 +84,25 @@ MMRESULT waveOutReset(HWAVEOUT device);
 // Fails with WAVERR_STILLPLAYING while headers are queued, as the system call does.
 MMRESULT waveOutClose(HWAVEOUT device);
 MMRESULT waveOutGetPosition(HWAVEOUT device, MMTIME* time, UINT timeSize);
+// Stops pulling at once (silence plays; what is queued stays queued), and goes on again.
+MMRESULT waveOutPause(HWAVEOUT device);
+MMRESULT waveOutRestart(HWAVEOUT device);
+
+// Beyond the system calls: what a player needs to follow the sound actually heard.
+struct WaveOutClock {
+    uint64_t pulledBytes = 0;   // pulled or discarded since open (64 bits: never wraps)
+    int lastPullBytes = 0;      // queued bytes taken by the latest pull that took any
+    int64_t lastPullNs = 0;     // steady_clock time of that pull; 0 when none since open
+    int64_t activeSinceNs = 0;  // last time the device got sound after having none, or restarted
+    int64_t latencyNs = 0;      // from a pull until its first sample is heard
+    int periodBytes = 0;        // what one pull asks for
+    bool paused = false;
+};
+MMRESULT waveOutGetClock(HWAVEOUT device, WaveOutClock* clock);
+// The latency assumed for the sound system in use: none for drivers that discard what they
+// pull (dummy, disk); one pull period of buffering otherwise, which is what the sound
+// server is asked to keep. MUB_AUDIO_LATENCY_MS, when set, replaces the estimate.
+int64_t waveOutLatencyNs(const char* driver, int periodFrames, int sampleRate);
 // One volume for the whole process (the device the main window sets is device 0): low word
 // left, high word right, 0xFFFF full. Scales the samples handed to the sound system.
 MMRESULT waveOutSetVolume(HWAVEOUT device, DWORD volume);
@@ -107,7 +127,10 @@ struct WaveOutPull {
     uint64_t byteOffset = 0;        // position of data[0] in the stream of queued bytes since open
     const uint8_t* data = nullptr;  // as queued, before the volume is applied
     int bytes = 0;
-    int64_t steadyNs = 0;  // steady_clock time of the pull
+    int64_t steadyNs = 0;   // steady_clock time of the pull
+    int64_t latencyNs = 0;  // the pull's first byte is heard this long after steadyNs
+    int bytesPerSec = 0;    // of the stream
+    int intoPullBytes = 0;  // bytes the same pull took before data[0] (from other buffers)
 };
 using WaveOutPullHook = std::function<void(const WaveOutPull&)>;
 // Process-wide; called on the sound system's thread, outside the device's lock. Empty clears.
@@ -125,6 +148,19 @@ public:
     virtual MMRESULT Reset(HWAVEOUT device) = 0;
     virtual MMRESULT Close(HWAVEOUT device) = 0;
     virtual MMRESULT GetPosition(HWAVEOUT device, MMTIME* time, UINT timeSize) = 0;
+    virtual MMRESULT Pause(HWAVEOUT) { return MMSYSERR_NOTSUPPORTED; }
+    virtual MMRESULT Restart(HWAVEOUT) { return MMSYSERR_NOTSUPPORTED; }
+    // Devices that cannot tell more report their position only.
+    virtual MMRESULT GetClock(HWAVEOUT device, WaveOutClock* clock)
+    {
+        MMTIME time;
+        const MMRESULT r = GetPosition(device, &time, sizeof(time));
+        if (r == MMSYSERR_NOERROR) {
+            *clock = WaveOutClock{};
+            clock->pulledBytes = time.cb;
+        }
+        return r;
+    }
 };
 
 // The SDL-backed calls above.

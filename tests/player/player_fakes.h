@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <functional>
@@ -244,6 +245,8 @@ public:
     std::atomic<int> inits{0};
     std::atomic<int> releases{0};
     std::atomic<int> failFrame{-1};  // front frame whose decoding fails
+    // Front decodes that give no picture yet, as a decoder reordering B-frames does.
+    std::atomic<int> heldBack{0};
     // Runs on the worker for every DecodeAndShow (before it is noted).
     std::function<void(const DecodeCall&)> onDecode;
 
@@ -305,7 +308,17 @@ public:
         }
         std::lock_guard<std::mutex> lock(m_lock);
         m_calls.push_back(call);
-        return !(channel == 0 && call.frame == failFrame.load());
+        m_failed[channel & 3] = channel == 0 && call.frame == failFrame.load();
+        if (channel == 0 && heldBack.load() > 0) {
+            --heldBack;
+            return false;
+        }
+        return !m_failed[channel & 3];
+    }
+    bool DecodeFailed(int channel) override
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_failed[channel & 3];
     }
     bool Redraw(int channel, PictureSinkHandle) override
     {
@@ -334,6 +347,7 @@ private:
     std::vector<DecodeCall> m_calls;
     std::vector<int> m_redraws;
     std::vector<int> m_flushes;
+    bool m_failed[4] = {};
 };
 
 // Plays instantly (or with a delay per packet) and notes what it was given.
@@ -392,6 +406,81 @@ private:
     std::mutex m_lock;
     std::vector<int> m_lengths;
     std::vector<int> m_frames;
+};
+
+// A sound device the test drives: it takes every packet at once (but the one it is told to
+// give up on) and has pulled exactly what the test says, with no latency.
+class ScriptedDevice : public VAudio, public VAudioClock {
+public:
+    std::atomic<int> dropPacket{-1};  // index of the written packet to give up on
+    std::atomic<int> written{0};
+
+    // The device has pulled `total` bytes of what it accepted (never more).
+    void PullTo(uint64_t total)
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_pulled = std::min(total, m_accepted);
+        m_lastPullNs = NowNs();
+    }
+    uint64_t Pulled()
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_pulled;
+    }
+
+    bool Open(int, int) override { return true; }
+    int Close() override { return 1; }
+    int Write(const void*, int length) override
+    {
+        if (written++ == dropPacket.load()) {
+            return 2;  // gave up waiting for room: dropped
+        }
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_accepted == m_pulled) {
+            m_activeSinceNs = NowNs();
+        }
+        m_accepted += static_cast<uint64_t>(length);
+        return 1;
+    }
+    int OnError(int code) override { return code; }
+    bool ClockSample(AudioClockSample* sample) override
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        *sample = AudioClockSample{};
+        sample->acceptedBytes = m_accepted;
+        sample->pulledBytes = m_pulled;
+        sample->lastPullNs = m_lastPullNs;  // no bytes named: no interpolation past m_pulled
+        sample->activeSinceNs = m_activeSinceNs;
+        sample->bytesPerSec = 16000;
+        sample->paused = m_paused;
+        return true;
+    }
+    void Pause(bool paused) override
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_paused = paused;
+    }
+    void Flush() override
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_pulled = m_accepted;
+    }
+    void Interrupt() override {}
+
+    static int64_t NowNs()
+    {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+
+private:
+    std::mutex m_lock;
+    uint64_t m_accepted = 0;      // --- protected by m_lock
+    uint64_t m_pulled = 0;        // --- protected by m_lock
+    int64_t m_lastPullNs = 0;     // --- protected by m_lock
+    int64_t m_activeSinceNs = 0;  // --- protected by m_lock
+    bool m_paused = false;        // --- protected by m_lock
 };
 
 // Polls until pred holds; the bound only keeps a broken player from hanging the test.

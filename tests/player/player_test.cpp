@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace fakes;
@@ -215,7 +217,8 @@ TEST_F(PlayerTest, StepToNinetyFiveAndAHalfSecondsLandsOnTheSnappedSecond)
     EXPECT_EQ(hidden[0].frame, 2850);
     EXPECT_EQ(player.FrameIndex(), 2851);
     EXPECT_EQ(player.CurrentTimeMs(), 95033);
-    EXPECT_EQ(player.PlayState(), CQVZMediaPlayer::kStateStopped);
+    // On a stepped picture: loaded, so that it can be captured.
+    EXPECT_EQ(player.PlayState(), CQVZMediaPlayer::kStatePausedStep);
     const std::vector<int> redraws = decoder.Redraws();
     ASSERT_FALSE(redraws.empty());
     EXPECT_EQ(redraws.back(), 0);
@@ -305,7 +308,7 @@ TEST_F(PlayerTest, StepWithoutDStopsAtTheFrontPicture)
     const std::vector<DecodeCall> hidden = decoder.HiddenCalls();
     ASSERT_EQ(hidden.size(), 1u);
     EXPECT_EQ(hidden[0].frame, 30);
-    EXPECT_EQ(player.PlayState(), CQVZMediaPlayer::kStateStopped);
+    EXPECT_EQ(player.PlayState(), CQVZMediaPlayer::kStatePausedStep);
 }
 
 TEST_F(PlayerTest, StepWithDGoesOnToTheRearPicture)
@@ -417,64 +420,327 @@ TEST_F(PlayerTest, StopAndShutdownReleaseTheComponents)
     EXPECT_EQ(audio0.closes.load(), 1);
 }
 
+// ---- Commands racing the worker ----
+
+TEST_F(PlayerTest, PlayDuringAStepPlaysOnAndTheStepEndsNothing)
+{
+    StartAndOpen({.frames = 300, .fps = 30, .audioBytes = 533});
+    player.Pause();
+    // The Play lands while the step's picture is being decoded.
+    decoder.onDecode = [&](const DecodeCall& c) {
+        if (!c.show) {
+            player.Resume();
+        }
+    };
+    ASSERT_TRUE(player.SeekMs(2000));
+    ASSERT_TRUE(WaitUntil([&] { return decoder.FramesOf(0).size() > 20u; }));
+    EXPECT_EQ(player.State(), PlayerState::Playing);
+    EXPECT_EQ(player.PlayState(), CQVZMediaPlayer::kStatePlaying);
+    // Sound is not held: it reaches the output from the stepped position on.
+    ASSERT_TRUE(WaitUntil([&] {
+        const std::vector<int> a = audio0.Frames();
+        return std::find_if(a.begin(), a.end(), [](int f) { return f > 70; }) != a.end();
+    }));
+    player.Stop();
+    player.Shutdown();
+}
+
+TEST_F(PlayerTest, PauseAndResumeBackToBackNeverHoldTheSoundOrFreeze)
+{
+    StartAndOpen({.frames = 3000, .fps = 30, .audioBytes = 533});
+    ASSERT_TRUE(WaitUntil([&] { return !decoder.Calls().empty(); }));
+    for (int i = 0; i < 200; ++i) {
+        player.Pause();
+        player.Resume();
+    }
+    const size_t shown = decoder.FramesOf(0).size();
+    const size_t heard = audio0.Frames().size();
+    EXPECT_TRUE(WaitUntil([&] { return decoder.FramesOf(0).size() > shown + 30; }));
+    EXPECT_TRUE(WaitUntil([&] { return audio0.Frames().size() > heard + 30; }));
+    player.Stop();
+}
+
+TEST_F(PlayerTest, ASeekRightAfterOpenOrResumeLands)
+{
+    StartAndOpen({.frames = 900, .fps = 30});
+    for (int round = 0; round < 10; ++round) {
+        player.Stop();
+        SleepMs(15);  // the worker idles
+        decoder.ClearCalls();
+        player.Open("R_0001_F.avi");
+        ASSERT_TRUE(player.SeekMs(20000));
+        // Frame 600 comes long before playing from 0 would reach it (a loaded machine may
+        // show a few pictures from 0 before the seek lands).
+        auto inBetween = [](int f) { return f >= 100 && f < 600; };
+        ASSERT_TRUE(WaitUntil([&] {
+            const std::vector<int> f = decoder.FramesOf(0);
+            return std::find(f.begin(), f.end(), 600) != f.end() ||
+                   std::any_of(f.begin(), f.end(), inBetween);
+        }));
+        const std::vector<int> f = decoder.FramesOf(0);
+        EXPECT_TRUE(std::none_of(f.begin(), f.end(), inBetween)) << "round " << round;
+    }
+
+    player.Pause();
+    decoder.ClearCalls();
+    player.Resume();
+    ASSERT_TRUE(player.SeekMs(5000));
+    ASSERT_TRUE(WaitUntil([&] {
+        const std::vector<int> f = decoder.FramesOf(0);
+        return std::find(f.begin(), f.end(), 150) != f.end();
+    }));
+    player.Stop();
+}
+
+TEST_F(PlayerTest, StopRacingTheWorkerStaysStoppedAndPlayAfterItDoesNothing)
+{
+    StartAndOpen({.frames = 3000, .fps = 30});
+    ASSERT_TRUE(WaitUntil([&] { return !decoder.Calls().empty(); }));
+    for (int round = 0; round < 20; ++round) {
+        // The worker is inside its pass, holding the player lock, when the Stop comes.
+        parser.Hold();
+        ASSERT_TRUE(parser.WaitUntilHeld());
+        std::thread stopper([&] { player.Stop(); });
+        SleepMs(1);
+        parser.Release();
+        stopper.join();
+        EXPECT_EQ(player.PlayState(), CQVZMediaPlayer::kStateStopped);
+        player.Resume();
+        SleepMs(2);
+        EXPECT_EQ(player.PlayState(), CQVZMediaPlayer::kStateStopped) << "round " << round;
+        // Nothing was open to play, so nothing ended.
+        EXPECT_EQ(ends.load(), 0) << "round " << round;
+        player.Open("R_0001_F.avi");
+        ASSERT_TRUE(WaitUntil([&] { return parser.frontDelivered.load() > 0; }));
+    }
+}
+
+TEST_F(PlayerTest, AStepThatReachesTheEndWhilePlayRacesItEndsOnce)
+{
+    StartAndOpen({.frames = 90, .fps = 30, .keyEvery = 1});
+    player.Pause();
+    decoder.onDecode = [&](const DecodeCall& c) {
+        if (!c.show) {
+            player.Resume();
+        }
+    };
+    ASSERT_TRUE(player.SeekMs(2990));
+    ASSERT_TRUE(WaitForEnd());
+    SleepMs(100);
+    EXPECT_EQ(ends.load(), 1);
+    EXPECT_EQ(player.State(), PlayerState::Ended);
+}
+
+TEST_F(PlayerTest, ASeekWithNothingToStepDoesNothing)
+{
+    StartAndOpen({.frames = 90, .fps = 30});
+    player.Stop();
+    ASSERT_TRUE(player.SeekMs(1000));
+    SleepMs(50);
+    EXPECT_TRUE(parser.Seeks().empty());
+    EXPECT_EQ(ends.load(), 0);
+    EXPECT_EQ(player.State(), PlayerState::Stopped);
+}
+
+TEST_F(PlayerTest, ADecoderHoldingPicturesBackIsNotReset)
+{
+    decoder.heldBack = 2;  // two pictures of delay, as with B-frames
+    StartAndOpen({.frames = 40, .fps = 30});
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(decoder.releases.load(), 0);
+    EXPECT_EQ(player.DecoderResets(), 0);
+    EXPECT_EQ(decoder.FramesOf(0).size(), 40u);
+}
+
+TEST_F(PlayerTest, AThirdSinkGoneAfterItWasTakenBackIsNeverPainted)
+{
+    std::atomic<bool> gone{false};
+    std::atomic<int> paintedAfter{0};
+    auto third = std::make_unique<CPictureSink>(32, 24);
+    std::atomic<bool> inUse{false};
+    decoder.onDecode = [&](const DecodeCall& c) {
+        if (c.channel == 2) {
+            inUse = true;
+            SleepMs(5);  // the sink is in use all this while
+            if (gone.load()) {
+                ++paintedAfter;
+            }
+            inUse = false;
+        }
+    };
+    player.SetThirdWindow(third.get());
+    StartAndOpen({.frames = 60000, .fps = 100, .third = true}, "R_0001_T.avi");
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(WaitUntil([&] { return inUse.load(); })) << "round " << i;
+        player.SetThirdWindow(nullptr);
+        gone = true;
+        third.reset();
+        SleepMs(10);
+        third = std::make_unique<CPictureSink>(32, 24);
+        gone = false;
+        player.SetThirdWindow(third.get());
+    }
+    player.SetThirdWindow(nullptr);
+    player.Shutdown();
+    EXPECT_EQ(paintedAfter.load(), 0);
+}
+
 // ---- The sound clock ----
 
 namespace {
 
-// Takes sound at once; the test says how much of it the device has pulled.
-class ClockAudio : public VAudio, public VAudioBacklog {
-public:
-    std::atomic<long long> pulled{0};
-
-    bool Open(int, int) override { return true; }
-    int Close() override { return 1; }
-    int Write(const void*, int length) override
-    {
-        m_written += length;
-        return 1;
-    }
-    int OnError(int code) override { return code; }
-    bool IsPlaying() override { return true; }
-    int PendingBytes(int64_t* accepted) override
-    {
-        if (accepted) {
-            *accepted = m_written.load();
-        }
-        // Moves by a byte on every call so that it never looks stalled.
-        m_flip = !m_flip;
-        return static_cast<int>(std::max(0LL, m_written.load() - pulled.load() - (m_flip ? 1 : 0)));
-    }
-
-private:
-    std::atomic<long long> m_written{0};
-    std::atomic<bool> m_flip{false};
+// Steps a scripted device through the stream and checks, at each step, that exactly the
+// pictures whose sound has been pulled were shown.
+struct ClockStep {
+    int bytesPerFrame;
+    int dropPacket;
 };
 
 }  // namespace
 
-TEST_F(PlayerTest, PicturesFollowTheSoundTheDeviceHasPulled)
+TEST_F(PlayerTest, PicturesFollowTheSoundPulledAndSkipWhatTheDeviceDropped)
 {
-    // 25 fps with 640 bytes (40 ms) of sound after each picture.
-    ClockAudio audio;
-    std::mutex lock;
-    std::vector<std::pair<int, long long>> pulledAt;  // frame, bytes pulled when decoded
-    decoder.onDecode = [&](const DecodeCall& c) {
-        std::lock_guard<std::mutex> guard(lock);
-        pulledAt.emplace_back(c.frame, audio.pulled.load());
-    };
-    StartAndOpen({.frames = 50, .fps = 25, .audioBytes = 640}, "R_0001_F.avi", &audio);
-    while (ends.load() == 0 && audio.pulled.load() < 50 * 640 + 10000) {
-        audio.pulled += 64;
-        SleepMs(1);
+    for (const ClockStep step : {ClockStep{640, -1}, ClockStep{640, 10}}) {
+        SCOPED_TRACE(step.dropPacket);
+        ScriptedDevice device;
+        device.dropPacket = step.dropPacket;
+        FakeParser localParser({.frames = 40, .fps = 25, .audioBytes = step.bytesPerFrame});
+        FakeDecoder localDecoder;
+        CQVZMediaPlayer local;
+        local.SetParser(&localParser);
+        local.SetDecoder(&localDecoder);
+        local.SetAudio(&device);
+        local.SetPacerLog(false);
+        ASSERT_TRUE(local.Start(&front, &rear));
+        local.Open("R_0001_F.avi");
+        // Frame f (40 ms each) is due once the device has played the sound of its time;
+        // the dropped packet is not in the device's stream.
+        auto dueAt = [&](int f) {
+            const int slot = step.dropPacket >= 0 && f > step.dropPacket ? f - 1 : f;
+            return static_cast<uint64_t>(slot) * static_cast<uint64_t>(step.bytesPerFrame);
+        };
+        for (uint64_t pulled = 0; pulled <= 40u * step.bytesPerFrame; pulled += step.bytesPerFrame / 2) {
+            device.PullTo(pulled);
+            size_t due = 0;
+            for (int f = 0; f < 40; ++f) {
+                due += dueAt(f) <= device.Pulled() ? 1 : 0;
+            }
+            ASSERT_TRUE(WaitUntil([&] { return localDecoder.FramesOf(0).size() >= due; }, 5000))
+                << "pulled " << pulled << " due " << due;
+            SleepMs(3);
+            EXPECT_EQ(localDecoder.FramesOf(0).size(), due) << "pulled " << pulled;
+        }
+        local.Shutdown();
     }
-    const bool ended = WaitForEnd();
-    player.Shutdown();  // before the local sound output goes
-    ASSERT_TRUE(ended);
-    std::lock_guard<std::mutex> guard(lock);
-    ASSERT_EQ(pulledAt.size(), 50u);
-    for (const auto& [frame, bytes] : pulledAt) {
-        // Frame k is due when k * 40 ms of sound has been pulled.
-        EXPECT_GE(bytes, frame * 640LL - 1) << "frame " << frame;
+}
+
+TEST(SoundClock, InterpolatesBetweenPullsAndStopsWithTheDevice)
+{
+    // 16000 bytes a second: 16 bytes a millisecond. One packet of 1600 bytes at 1000 ms.
+    CSoundClock clock;
+    clock.Add(3200, 1600, 1000.0, 16000);
+    AudioClockSample s;
+    s.acceptedBytes = 4800;
+    s.bytesPerSec = 16000;
+    s.activeSinceNs = 1;
+    struct Case {
+        uint64_t pulled;
+        int lastPull;
+        int64_t sinceMs;  // now minus the last pull
+        int64_t latencyMs;
+        CSoundClock::Kind kind;
+        double heardMs;
+    };
+    const Case cases[] = {
+        {3200 + 512, 512, 0, 0, CSoundClock::Kind::Running, 1000.0},    // start of the pull
+        {3200 + 512, 512, 16, 0, CSoundClock::Kind::Running, 1016.0},   // half of it played
+        {3200 + 512, 512, 200, 0, CSoundClock::Kind::Running, 1032.0},  // never past the pull
+        {3200 + 512, 512, 16, 10, CSoundClock::Kind::Running, 1006.0},  // latency
+        {3200, 512, 0, 0, CSoundClock::Kind::Running, 968.0},           // before the packet
+        {3200 + 1600, 512, 400, 0, CSoundClock::Kind::Exhausted, 1100.0},
+        {3200 + 512, 512, 300, 0, CSoundClock::Kind::Stalled, 1032.0},  // sound left, no pull
+    };
+    for (const Case& c : cases) {
+        s.pulledBytes = c.pulled;
+        s.lastPullBytes = c.lastPull;
+        s.lastPullNs = 1'000'000'000;
+        s.latencyNs = c.latencyMs * 1'000'000;
+        const CSoundClock::Position p = clock.Heard(s, s.lastPullNs + c.sinceMs * 1'000'000, false);
+        EXPECT_EQ(p.kind, c.kind) << c.pulled << " +" << c.sinceMs;
+        EXPECT_NEAR(p.heardMs, c.heardMs, 0.01) << c.pulled << " +" << c.sinceMs;
+    }
+    // Paused: no stall. Sound given after the last pull: wait for the next one.
+    s.pulledBytes = 3200 + 512;
+    s.paused = true;
+    EXPECT_EQ(clock.Heard(s, s.lastPullNs + 300'000'000, false).kind, CSoundClock::Kind::Running);
+    s.paused = false;
+    s.activeSinceNs = s.lastPullNs + 1;
+    EXPECT_EQ(clock.Heard(s, s.lastPullNs + 2, true).kind, CSoundClock::Kind::Waiting);
+    // Nothing handed over: wait while more comes, else nothing to follow.
+    CSoundClock empty;
+    EXPECT_EQ(empty.Heard(s, 0, true).kind, CSoundClock::Kind::Waiting);
+    EXPECT_EQ(empty.Heard(s, 0, false).kind, CSoundClock::Kind::Exhausted);
+}
+
+TEST(SoundClock, APacketTheDeviceNeverTookIsSkippedNotWaitedFor)
+{
+    CSoundClock clock;
+    clock.Add(0, 640, 0.0, 16000);     // 0..40 ms
+    clock.Add(640, 640, 80.0, 16000);  // 80..120 ms: the packet of 40..80 was dropped
+    AudioClockSample s;
+    s.acceptedBytes = 1280;
+    s.bytesPerSec = 16000;
+    s.lastPullNs = 5;
+    const std::pair<uint64_t, double> cases[] = {{320, 20.0}, {639, 39.9375}, {640, 80.0}, {960, 100.0}};
+    for (const auto& [pulled, heard] : cases) {
+        s.pulledBytes = pulled;
+        EXPECT_NEAR(clock.Heard(s, 5, true).heardMs, heard, 0.01) << pulled;
+    }
+    EXPECT_NEAR(clock.EndMs(), 120.0, 0.01);
+}
+
+TEST(PlayerStateTable, EveryStateAnswersEveryEventByTheRules)
+{
+    using S = PlayerState;
+    using E = PlayerEvent;
+    for (int si = 0; si < kPlayerStates; ++si) {
+        const auto s = static_cast<S>(si);
+        SCOPED_TRACE(PlayerStateName(s));
+        // Open always plays; Stop and Shutdown always stop.
+        EXPECT_EQ(NextPlayerState(s, E::Open).next, S::Playing);
+        EXPECT_EQ(NextPlayerState(s, E::Stop).next, S::Stopped);
+        EXPECT_EQ(NextPlayerState(s, E::Shutdown).next, S::Stopped);
+        // The end is told once: only a running state ends, and an ended one stays quiet.
+        const PlayerTransition end = NextPlayerState(s, E::EndOfData);
+        EXPECT_EQ((end.actions & kActNotifyEnd) != 0, IsRunning(s));
+        EXPECT_EQ(NextPlayerState(end.next, E::EndOfData).actions & kActNotifyEnd, 0);
+        // A stepped picture ends only a step; a Play during it has won.
+        const PlayerTransition shown = NextPlayerState(s, E::StepShown);
+        EXPECT_EQ(shown.next, s == S::Stepping ? S::Stepped : s);
+        // Nothing plays again after a stop but an open; nothing but a stop stops.
+        for (int ei = 0; ei < kPlayerEvents; ++ei) {
+            const auto e = static_cast<E>(ei);
+            const PlayerTransition t = NextPlayerState(s, e);
+            if (s == S::Stopped && e != E::Open) {
+                EXPECT_EQ(t.next, S::Stopped) << ei;
+                EXPECT_EQ(t.actions, kActNone) << ei;
+            }
+            if (t.next == S::Stopped) {
+                EXPECT_TRUE(e == E::Stop || e == E::Shutdown || s == S::Stopped) << ei;
+            }
+            // Pause and Seek never start the pictures; a seek target goes only to a running worker.
+            if (e == E::Pause || e == E::Seek) {
+                EXPECT_TRUE(t.next != S::Playing || s == S::Playing) << ei;
+            }
+            EXPECT_EQ((t.actions & kActSetTarget) != 0, e == E::Seek && IsRunning(s)) << ei;
+            EXPECT_EQ((t.actions & kActSeekNow) != 0, e == E::Seek && !IsRunning(s) && s != S::Stopped) << ei;
+        }
+    }
+    // What the window sees.
+    const std::pair<S, int> seen[] = {{S::Stopped, 2},  {S::Playing, 0}, {S::Paused, 0},
+                                      {S::Stepping, 1}, {S::Stepped, 1}, {S::Ended, 2}};
+    for (const auto& [s, play] : seen) {
+        EXPECT_EQ(PlayStateOf(s), play) << PlayerStateName(s);
     }
 }
 
@@ -497,24 +763,31 @@ TEST(MediaSync, KeepsAtMost8192BytesOfAPacket)
     EXPECT_EQ(length, 10);
     EXPECT_FALSE(sync.Pop(out.data(), &length));
     sync.Push(packet.data(), 5);
-    sync.Clear();
+    sync.Flush();
     EXPECT_EQ(sync.QueuedCount(), 0);
     EXPECT_FALSE(sync.Pop(out.data(), &length));
-    // Nothing reports a backlog without an output that can tell.
-    EXPECT_EQ(sync.UnheardBytes(), -1);
+    // Nothing to follow without an output that can tell its position.
+    CSoundClock::Position heard;
+    EXPECT_FALSE(sync.Heard(0, &heard));
 }
 
-TEST(MediaSync, ThreadFeedsTheOutputAndDrainWaitsForIt)
+TEST(MediaSync, ThreadFeedsTheOutputOnlyThroughAnOpenGateAndDrainWaitsForIt)
 {
     FakeAudio audio;
     audio.delayMs = 3;
     CMediaSync sync;
+    std::atomic<bool> open{false};
     sync.SetAudio(&audio);
+    sync.SetGate([&] { return open.load(); });
     ASSERT_TRUE(sync.StartThread());
     std::vector<uint8_t> packet(100, 1);
     for (int i = 0; i < 10; ++i) {
         sync.Push(packet.data(), 100);
     }
+    SleepMs(30);
+    EXPECT_TRUE(audio.Lengths().empty());
+    open = true;
+    sync.Wake();
     sync.WaitDrain();
     EXPECT_LE(sync.QueuedCount(), 1);
     ASSERT_TRUE(WaitUntil([&] { return audio.Lengths().size() == 10u; }));

@@ -1,0 +1,20 @@
+#include "engine/playerstate.h"
+
+const char* PlayerStateName(PlayerState s)
+{
+    switch (s) {
+        case PlayerState::Stopped:
+            return "stopped";
+        case PlayerState::Playing:
+            return "playing";
+        case PlayerState::Paused:
+            return "paused";
+        case PlayerState::Stepping:
+            return "stepping";
+        case PlayerState::Stepped:
+            return "stepped";
+        case PlayerState::Ended:
+            return "ended";
+    }
+    return "?";
+}
