@@ -48,7 +48,11 @@ void CAvSyncMeter::OnPull(const WaveOutPull& pull)
         if (std::abs(static_cast<int>(sample)) > kLoud) {
             if (m_quietRun >= kQuietSamples && !onset) {
                 onset = true;
-                m_beepNs.push_back(pull.steadyNs);
+                // Heard when its own sample plays, not when its pull began.
+                const int into = pull.intoPullBytes + std::max(i - 1, 0);
+                const int64_t intoPullNs =
+                    pull.bytesPerSec > 0 ? static_cast<int64_t>(into) * 1'000'000'000 / pull.bytesPerSec : 0;
+                m_beepNs.push_back(pull.steadyNs + pull.latencyNs + intoPullNs);
             }
             m_quietRun = 0;
         } else if (m_quietRun < kQuietSamples) {

@@ -23,7 +23,8 @@ public:
 
     // Any thread (the player's worker): a front picture reached its sink at steadyNs.
     void OnFrontPicture(const CVipImgBase& image, int64_t steadyNs);
-    // The sound system's thread: 16-bit mono bytes were pulled.
+    // The sound system's thread: 16-bit mono bytes were pulled. A beep counts from when its
+    // own sample is heard: the pull's time, plus its place in the pull, plus the latency.
     void OnPull(const WaveOutPull& pull);
 
     int Flashes() const;

@@ -10,8 +10,12 @@
 // --drain-only keeps the sound output's backlog from the player, which then paces
 // pictures only by the length of its sound queue (for comparison).
 //
-// Commands on standard input, one a line: "seek MS", "pause", "resume", "stop", "quit".
-// The last line of the output reads
+// Commands on standard input, one a line: "seek MS", "pause", "resume", "stop",
+// "open [NAME]", "quit". At the end it prints the spread of the intervals between the front
+// pictures presented while playing, then the player's state:
+//   intervals_ms n=N mean=X sd=X p1=X p99=X max=X over50=N
+//   state=NAME frame=N first_ms=N opens=N ends=N stale_ends=N
+// and last
 //   presented front=N rear=N third=N late=N av_offset_ms median=X max=Y
 // with n/a for X and Y when there was no sound to measure against.
 #include "tools/common/args.h"
@@ -35,7 +39,7 @@ void Usage()
                  "               [--dump-every N --dump-dir DIR] [--telemetry]\n"
                  "               [--front WxH] [--rear WxH] [--third WxH] [--pacer-log] [--drain-only]\n"
                  "       mubplay --card DIR --list\n"
-                 "commands on standard input: seek MS | pause | resume | stop | quit\n");
+                 "commands on standard input: seek MS | pause | resume | stop | open [NAME] | quit\n");
 }
 
 bool ParseSize(const char* text, VideoSize* size)
@@ -199,7 +203,11 @@ int main(int argc, char** argv)
         long value = 0;
         const int got = std::sscanf(line.c_str(), "%15s %ld", word, &value);
         const std::string command = got >= 1 ? word : "";
-        if (command == "seek" && got == 2 && value >= 0) {
+        session.BreakIntervals();
+        if (command == "open") {
+            char name[128] = {};
+            session.Open(std::sscanf(line.c_str(), "%*s %127s", name) == 1 ? name : "");
+        } else if (command == "seek" && got == 2 && value >= 0) {
             session.Player().SeekMs(static_cast<int>(std::min(value, 0x7FFFFFFFL)));
         } else if (command == "pause") {
             session.Player().Pause();
@@ -213,9 +221,22 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "mubplay: unknown command: %s\n", line.c_str());
         }
     }
+    // A step under way settles before the state is read.
+    for (int i = 0; i < 100 && session.Player().State() == PlayerState::Stepping; ++i) {
+        SleepMs(10);
+    }
     const long long late = session.Player().LateFrames();
     const bool sound = session.SoundPlaying();
+    const PlayerState state = session.Player().State();
+    const int frame = session.Player().FrameIndex();
+    const int opens = session.Player().OpenSerial();
     session.Shutdown();
+
+    const CPlaybackSession::Intervals iv = session.PresentIntervals();
+    std::printf("intervals_ms n=%zu mean=%.1f sd=%.1f p1=%.1f p99=%.1f max=%.1f over50=%zu\n", iv.count,
+                iv.meanMs, iv.sdMs, iv.p1Ms, iv.p99Ms, iv.maxMs, iv.over50);
+    std::printf("state=%s frame=%d first_ms=%d opens=%d ends=%d stale_ends=%d\n", PlayerStateName(state),
+                frame, session.FirstPresentedMs(), opens, session.Ends(), session.StaleEnds());
 
     const CAvSyncMeter::Result r = session.Meter().Compute();
     char offsets[96];

@@ -1,6 +1,8 @@
 #include "tools/mubplay/session.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 
@@ -72,10 +74,48 @@ bool CPlaybackSession::Setup(const SessionOptions& options, std::string* error)
     return true;
 }
 
-void CPlaybackSession::Open()
+void CPlaybackSession::Open(const std::string& name)
 {
     m_ended = false;
-    m_player.Open(m_options.name.c_str());
+    m_firstPresentedMs = -1;
+    BreakIntervals();
+    m_player.Open((name.empty() ? m_options.name : name).c_str());
+}
+
+void CPlaybackSession::BreakIntervals()
+{
+    std::lock_guard<std::mutex> lock(m_frontLock);
+    m_runStartNs = 0;
+}
+
+CPlaybackSession::Intervals CPlaybackSession::PresentIntervals() const
+{
+    std::vector<double> sorted;
+    {
+        std::lock_guard<std::mutex> lock(m_frontLock);
+        sorted = m_intervals;
+    }
+    Intervals r;
+    if (sorted.empty()) {
+        return r;
+    }
+    std::sort(sorted.begin(), sorted.end());
+    r.count = sorted.size();
+    double sum = 0;
+    for (double v : sorted) {
+        sum += v;
+        r.over50 += v > 50.0 ? 1 : 0;
+    }
+    r.meanMs = sum / static_cast<double>(r.count);
+    double var = 0;
+    for (double v : sorted) {
+        var += (v - r.meanMs) * (v - r.meanMs);
+    }
+    r.sdMs = std::sqrt(var / static_cast<double>(r.count));
+    r.p1Ms = sorted[r.count / 100];
+    r.p99Ms = sorted[std::min(r.count - 1, r.count * 99 / 100)];
+    r.maxMs = sorted.back();
+    return r;
 }
 
 void CPlaybackSession::Shutdown()
@@ -122,11 +162,18 @@ void CPlaybackSession::OnText(void* user, const char* text, int length, int time
     std::printf("telemetry %d.%03d %s\n", timeMs / 1000, timeMs % 1000, shown.c_str());
 }
 
-void CPlaybackSession::OnEvent(void* user, int event, int, int)
+void CPlaybackSession::OnEvent(void* user, int event, int open, int)
 {
-    if (event == CQVZMediaPlayer::kEventEnd) {
-        static_cast<CPlaybackSession*>(user)->m_ended = true;
+    auto* self = static_cast<CPlaybackSession*>(user);
+    if (event != CQVZMediaPlayer::kEventEnd) {
+        return;
     }
+    ++self->m_ends;
+    if (open != self->m_player.OpenSerial()) {
+        ++self->m_staleEnds;
+        return;
+    }
+    self->m_ended = true;
 }
 
 // Runs on the player's worker thread, right after a picture reached a sink.
@@ -137,6 +184,9 @@ void CPlaybackSession::OnPicture(int channel, uint64_t serial)
     if (channel != 0) {
         return;
     }
+    int expected = -1;
+    m_firstPresentedMs.compare_exchange_strong(
+        expected, m_player.CurrentTimeMs() - 1000 / std::max(1, m_player.FrameRate0()));
     CVipImgBase image;
     if (m_sinks[0].Latest(&image)) {
         m_meter.OnFrontPicture(image, now);
@@ -146,8 +196,13 @@ void CPlaybackSession::OnPicture(int channel, uint64_t serial)
             m_saveCond.notify_all();
         }
     }
+    const bool playing = m_player.State() == PlayerState::Playing;
     {
         std::lock_guard<std::mutex> lock(m_frontLock);
+        if (playing && m_runStartNs != 0) {
+            m_intervals.push_back(static_cast<double>(now - m_frontNs) / 1e6);
+        }
+        m_runStartNs = playing ? (m_runStartNs ? m_runStartNs : now) : 0;
         m_frontSerial = serial;
         m_frontNs = now;
     }

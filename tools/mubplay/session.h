@@ -16,6 +16,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 struct SessionOptions {
     std::string card;
@@ -52,8 +53,8 @@ public:
 
     // Opens the card, sizes the sinks and starts the player. False with a message on error.
     bool Setup(const SessionOptions& options, std::string* error);
-    // Opens the recording in the player (it starts playing).
-    void Open();
+    // Opens the recording in the player (it starts playing); another name when given.
+    void Open(const std::string& name = {});
     // Stops every thread; the counts stay readable.
     void Shutdown();
 
@@ -61,6 +62,21 @@ public:
     CAvSyncMeter& Meter() { return m_meter; }
     bool Ended() const { return m_ended.load(); }
     void ClearEnded() { m_ended = false; }
+    // End events received, and those about an open that was no longer the latest.
+    int Ends() const { return m_ends.load(); }
+    int StaleEnds() const { return m_staleEnds.load(); }
+    // Media time of the first front picture presented after the latest Open, -1 before.
+    int FirstPresentedMs() const { return m_firstPresentedMs.load(); }
+
+    // The spread of the intervals between front pictures presented while playing. A
+    // command breaks the run: the interval across it is not counted.
+    struct Intervals {
+        size_t count = 0;
+        double meanMs = 0, sdMs = 0, p1Ms = 0, p99Ms = 0, maxMs = 0;
+        size_t over50 = 0;  // a picture held past one and a half periods at 30 fps
+    };
+    void BreakIntervals();
+    Intervals PresentIntervals() const;
     bool SoundPlaying() { return m_wave.IsPlaying(); }
     long long Presented(int channel) const { return m_presented[channel].load(); }
     CPictureSink& Sink(int channel) { return m_sinks[channel]; }
@@ -86,12 +102,17 @@ private:
     CPictureSink m_sinks[3];
     CAvSyncMeter m_meter;
     std::atomic<bool> m_ended{false};
+    std::atomic<int> m_ends{0};
+    std::atomic<int> m_staleEnds{0};
+    std::atomic<int> m_firstPresentedMs{-1};
     std::atomic<long long> m_presented[3] = {0, 0, 0};
 
-    std::mutex m_frontLock;
+    mutable std::mutex m_frontLock;
     std::condition_variable m_frontCond;
-    uint64_t m_frontSerial = 0;  // --- protected by m_frontLock
-    int64_t m_frontNs = 0;       // --- protected by m_frontLock
+    uint64_t m_frontSerial = 0;       // --- protected by m_frontLock
+    int64_t m_frontNs = 0;            // --- protected by m_frontLock
+    int64_t m_runStartNs = 0;         // --- protected by m_frontLock (0: the run was broken)
+    std::vector<double> m_intervals;  // --- protected by m_frontLock
 
     // Pictures to save, written by a thread of their own so that saving never holds up
     // playback.
