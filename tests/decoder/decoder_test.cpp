@@ -194,6 +194,7 @@ TEST_F(DecoderTest, BadInputFailsCleanlyAndKeepsThePicture)
     EXPECT_FALSE(Decode(m_decoder, 3, &sink, idr));
     EXPECT_FALSE(Decode(m_decoder, -1, &sink, idr));
     EXPECT_FALSE(m_decoder.DecodeAndShow(0, &sink, nullptr, 10, true));
+    EXPECT_TRUE(m_decoder.DecodeFailed(0));
     EXPECT_FALSE(m_decoder.Redraw(0, &sink));  // nothing decoded yet
     EXPECT_FALSE(m_decoder.SaveSnapshot(0, "/tmp/never.jpg"));
     EXPECT_EQ(sink.Serial(), 0u);
@@ -222,9 +223,35 @@ TEST_F(DecoderTest, JpegMarkedPacketNeverReachesTheDecoder)
     std::vector<uint8_t> marked = {0xFF, 0xD8, 0xFF};
     marked.insert(marked.end(), Stream()[0].begin(), Stream()[0].end());
     EXPECT_FALSE(Decode(m_decoder, 0, &sink, marked));
+    EXPECT_FALSE(m_decoder.DecodeFailed(0));  // a still, not bad data: nothing to reset
     EXPECT_EQ(sink.Serial(), 0u);
     marked[2] = 0x00;
     EXPECT_TRUE(Decode(m_decoder, 0, &sink, marked));
+}
+
+TEST_F(DecoderTest, ADecoderReorderingBFramesGivesNoPictureYetWithoutFailing)
+{
+    H264EncodeOptions options;
+    options.width = 160;
+    options.height = 96;
+    options.frames = 30;
+    options.bFrames = 2;
+    const Units units = EncodeH264(options);
+    ASSERT_EQ(units.size(), 30u);
+    CPictureSink sink(160, 96);
+    int pictures = 0;
+    int held = 0;
+    for (const auto& unit : units) {
+        if (Decode(m_decoder, 0, &sink, unit)) {
+            ++pictures;
+        } else {
+            ++held;
+            EXPECT_FALSE(m_decoder.DecodeFailed(0)) << "after " << pictures << " pictures";
+        }
+    }
+    EXPECT_GT(held, 0);  // the stream does hold pictures back
+    EXPECT_EQ(pictures + held, 30);
+    EXPECT_GE(pictures, 27);
 }
 
 TEST_F(DecoderTest, HiddenOrNotShownDecodesWithoutPainting)

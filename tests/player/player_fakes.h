@@ -43,13 +43,14 @@ struct Packet {
 
 struct RecordingPlan {
     int frames = 90;
-    int fps = 30;        // what the parser reports for channel 0
-    int keyEvery = 30;   // front key unit every this many frames
-    bool rear = false;   // a rear picture after every front one
-    bool third = false;  // a third-channel picture after every front one
-    int audioBytes = 0;  // a sound packet after every front one (stamped with the frame)
-    int textEvery = 0;   // a text line before every this many-th front picture
-    int firstKey = 0;    // frames before this one are never key units
+    int fps = 30;               // what the parser reports for channel 0
+    int keyEvery = 30;          // front key unit every this many frames
+    bool rear = false;          // a rear picture after every front one
+    bool third = false;         // a third-channel picture after every front one
+    int audioBytes = 0;         // a sound packet after every front one (stamped with the frame)
+    int audioFrames = 1 << 30;  // ... but only for the frames before this one
+    int textEvery = 0;          // a text line before every this many-th front picture
+    int firstKey = 0;           // frames before this one are never key units
 };
 
 inline std::vector<Packet> MakeRecording(const RecordingPlan& plan)
@@ -68,7 +69,7 @@ inline std::vector<Packet> MakeRecording(const RecordingPlan& plan)
         if (plan.third) {
             packets.push_back({"02dc", VideoPayload(f, key), f});
         }
-        if (plan.audioBytes > 0) {
+        if (plan.audioBytes > 0 && f < plan.audioFrames) {
             std::vector<uint8_t> pcm(static_cast<size_t>(plan.audioBytes), 0);
             std::memcpy(pcm.data(), &f, std::min<size_t>(4, pcm.size()));
             packets.push_back({"02wb", std::move(pcm), f});

@@ -1,21 +1,34 @@
 // Open, stop, seek, pause and resume from a second thread while the player plays: no
-// deadlock, no crash, no leak, and every thread joined at the end.
+// deadlock, no crash, no leak, every thread joined at the end, and the state as the commands
+// left it: stopped after a stop, at most one end per open, a seek while playing acted on.
 #include "engine/mediaplayer.h"
 #include "platform/picturesink.h"
 #include "player_fakes.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <mutex>
 #include <random>
 #include <thread>
+#include <vector>
 
 using namespace fakes;
 
 namespace {
 
-void CountEnd(void* user, int, int, int)
+struct EndLog {
+    std::atomic<int> count{0};
+    std::mutex lock;
+    std::vector<int> opens;  // --- protected by lock
+};
+
+void CountEnd(void* user, int, int open, int)
 {
-    ++*static_cast<std::atomic<int>*>(user);
+    auto* log = static_cast<EndLog*>(user);
+    std::lock_guard<std::mutex> guard(log->lock);
+    log->opens.push_back(open);
+    ++log->count;
 }
 
 void IgnoreText(void*, const char*, int, int) {}
@@ -36,7 +49,8 @@ TEST(PlayerStorm, CommandsFromAnotherThreadWhilePlaying)
                        .textEvery = 100});
     FakeDecoder decoder;
     FakeAudio audio;
-    std::atomic<int> ends{0};
+    EndLog ends;
+    std::atomic<int> notStopped{0};
     {
         CQVZMediaPlayer player;
         player.SetParser(&parser);
@@ -70,6 +84,7 @@ TEST(PlayerStorm, CommandsFromAnotherThreadWhilePlaying)
                         break;
                     case 1:
                         player.Stop();
+                        notStopped += player.PlayState() == CQVZMediaPlayer::kStateStopped ? 0 : 1;
                         break;
                     case 2:
                     case 3:
@@ -98,16 +113,25 @@ TEST(PlayerStorm, CommandsFromAnotherThreadWhilePlaying)
             }
         });
         commands.join();
-        // Still alive: the last command may have been a stop, so open once more and see
-        // the recording play to its end.
-        const int endsBefore = ends.load();
+        EXPECT_EQ(notStopped.load(), 0);
+        // Still alive: the last command may have been a stop, so open once more, seek while
+        // playing, and see the seek land and the recording play to its end.
+        const int endsBefore = ends.count.load();
         player.Open("R_0004_F.avi");
-        EXPECT_TRUE(WaitUntil([&] { return ends.load() > endsBefore; }, 60000));
+        ASSERT_TRUE(WaitUntil([&] { return player.FrameIndex() > 10; }));
+        decoder.ClearCalls();
+        player.SeekMs(1500);
+        EXPECT_TRUE(WaitUntil([&] { return ends.count.load() > endsBefore; }, 60000));
+        const std::vector<int> shown = decoder.FramesOf(0);
+        EXPECT_NE(std::find(shown.begin(), shown.end(), 1500), shown.end());
         done = true;
         reader.join();
         player.Shutdown();
         EXPECT_EQ(parser.stops.load(), 1);
         EXPECT_EQ(audio.closes.load(), 1);
     }
-    EXPECT_GT(decoder.Calls().size(), 0u);
+    // One end at most for each open.
+    std::vector<int> opens = ends.opens;
+    std::sort(opens.begin(), opens.end());
+    EXPECT_EQ(std::adjacent_find(opens.begin(), opens.end()), opens.end());
 }

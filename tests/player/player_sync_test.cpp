@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -67,10 +68,16 @@ TEST(PlayerSync, FlashesAndBeepsStayWithin45MsOverAMinute)
         "offsets_ms%s\n",
         session.Meter().Flashes(), session.Meter().Beeps(), r.offsetsMs.size(), r.minMs, r.medianMs, r.maxMs,
         session.Player().LateFrames(), all.c_str());
+    const CPlaybackSession::Intervals iv = session.PresentIntervals();
+    std::printf("intervals_ms n=%zu mean=%.1f sd=%.1f p99=%.1f max=%.1f\n", iv.count, iv.meanMs, iv.sdMs,
+                iv.p99Ms, iv.maxMs);
     EXPECT_EQ(session.Presented(0), 1800);
     EXPECT_EQ(session.Meter().Flashes(), 60);
     EXPECT_GE(r.offsetsMs.size(), 59u);
-    EXPECT_LE(r.maxAbsMs, 45.0);
+    // Sanitizers slow the decoder down too much for the bound to mean anything.
+    if (std::getenv("MUB_NO_TIMING_ASSERTS") == nullptr) {
+        EXPECT_LE(r.maxAbsMs, 45.0);
+    }
 }
 
 namespace {

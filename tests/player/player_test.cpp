@@ -2,7 +2,7 @@
 // key-unit waits, callbacks, the sound clock and the pacer.
 #include "engine/mediaplayer.h"
 #include "platform/picturesink.h"
-#include "player_fakes.h"
+#include "player_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -13,70 +13,6 @@
 #include <vector>
 
 using namespace fakes;
-
-namespace {
-
-struct TextLine {
-    std::string text;
-    int length;
-    int timeMs;
-};
-
-class PlayerTest : public testing::Test {
-protected:
-    void Wire(const RecordingPlan& plan, VAudio* audio = nullptr)
-    {
-        parser.SetRecording(plan);
-        player.SetParser(&parser);
-        player.SetDecoder(&decoder);
-        player.SetAudio(audio ? audio : &audio0);
-        player.SetPacerLog(false);
-        player.SetTextCallback(&PlayerTest::OnText, this);
-        player.SetEventCallback(&PlayerTest::OnEvent, this);
-    }
-    void StartAndOpen(const RecordingPlan& plan, const char* name = "R_0001_F.avi", VAudio* audio = nullptr)
-    {
-        Wire(plan, audio);
-        ASSERT_TRUE(player.Start(&front, &rear));
-        ASSERT_TRUE(player.Open(name));
-    }
-    bool WaitForEnd()
-    {
-        return WaitUntil([&] { return ends.load() > 0; });
-    }
-    std::vector<TextLine> Lines()
-    {
-        std::lock_guard<std::mutex> lock(textLock);
-        return lines;
-    }
-
-    static void OnText(void* user, const char* text, int length, int timeMs)
-    {
-        auto* self = static_cast<PlayerTest*>(user);
-        std::lock_guard<std::mutex> lock(self->textLock);
-        self->lines.push_back({text, length, timeMs});
-    }
-    static void OnEvent(void* user, int event, int a, int b)
-    {
-        auto* self = static_cast<PlayerTest*>(user);
-        if (event == 1 && a == self->player.OpenSerial() && b == 0) {
-            ++self->ends;
-        }
-    }
-
-    CPictureSink front{64, 48};
-    CPictureSink rear{64, 48};
-    FakeParser parser;
-    FakeDecoder decoder;
-    FakeAudio audio0;
-    std::atomic<int> ends{0};
-    std::mutex textLock;
-    std::vector<TextLine> lines;
-    // Destroyed first: its threads stop before the fakes go.
-    CQVZMediaPlayer player;
-};
-
-}  // namespace
 
 TEST_F(PlayerTest, FirstFrontPictureWaitsForTheCushion)
 {
@@ -267,34 +203,6 @@ TEST_F(PlayerTest, AfterASeekNothingPlaysUntilAKeyUnit)
     }));
     for (int frame : audio0.Frames()) {
         EXPECT_FALSE(frame >= 45 && frame < 60) << "sound of frame " << frame;
-    }
-    player.Stop();
-}
-
-TEST_F(PlayerTest, PausesAndStepsAreSilentAndResumingPlaysTheSoundOfTheSteppedPictures)
-{
-    audio0.delayMs = 40;  // slower than the pictures: sound stays queued
-    StartAndOpen({.frames = 300, .fps = 30, .audioBytes = 533});
-    ASSERT_TRUE(WaitUntil([&] { return !decoder.Calls().empty(); }));
-    player.Pause();
-    // Paused, the sound waits too.
-    SleepMs(30);
-    const size_t played = audio0.Frames().size();
-    SleepMs(100);
-    EXPECT_EQ(audio0.Frames().size(), played);
-    ASSERT_TRUE(player.SeekMs(5000));
-    ASSERT_TRUE(WaitUntil([&] { return player.RunMode() == CQVZMediaPlayer::kIdle; }));
-    SleepMs(50);
-    for (int frame : audio0.Frames()) {
-        EXPECT_LT(frame, 150) << "sound played while stepping";
-    }
-    audio0.ClearLog();
-    player.Resume();
-    ASSERT_TRUE(WaitUntil([&] { return audio0.Frames().size() >= 30u; }));
-    const std::vector<int> frames = audio0.Frames();
-    // The sound goes on from the stepped picture, none of it lost.
-    for (size_t i = 0; i < 30; ++i) {
-        EXPECT_EQ(frames[i], 150 + static_cast<int>(i));
     }
     player.Stop();
 }

@@ -65,7 +65,7 @@ std::vector<std::vector<uint8_t>> EncodeH264(const H264EncodeOptions& options)
     ctx->pix_fmt = AV_PIX_FMT_YUV420P;
     ctx->time_base = AVRational{1, options.fps};
     ctx->framerate = AVRational{options.fps, 1};
-    ctx->max_b_frames = 0;
+    ctx->max_b_frames = options.bFrames;
     ctx->gop_size = options.gopSize;
     ctx->thread_count = 1;
     // Headers with every IDR picture and no access unit delimiters, as the camera writes.

@@ -10,9 +10,10 @@ struct H264EncodeOptions {
     int frames = 30;
     int fps = 15;
     int gopSize = 30;  // frames from one IDR picture to the next
+    int bFrames = 0;   // B pictures between references (the decoder then reorders)
 };
 
 // Encodes a moving test picture and returns one Annex B access unit per frame, in
-// decoding order (no B frames, so also presentation order). Every IDR picture carries
+// decoding order (without B frames also presentation order). Every IDR picture carries
 // its SPS and PPS. Empty when the encoder is not available.
 std::vector<std::vector<uint8_t>> EncodeH264(const H264EncodeOptions& options);

@@ -1,6 +1,7 @@
 // The wave box against a fake device whose buffers finish only when the test says so,
 // and the SDL wave-output layer on SDL's dummy driver.
 #include "engine/wavebox.h"
+#include "platform/thread.h"
 #include "platform/waveout.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -289,6 +291,37 @@ TEST(WaveBox, EmptyWriteRecyclesAFinishedBuffer)
     EXPECT_EQ(box.Header(0).dwFlags.load() & WHDR_PREPARED, 0u);
 }
 
+TEST(WaveBox, PauseAndFlushMakeAWaitingWriteGiveUpWithoutDroppingTheDevice)
+{
+    FakeWaveOut device;
+    CWaveBox box(&device);
+    ASSERT_TRUE(box.Open(16, 8000));
+    const std::vector<char> packet = Ramp(512);
+    box.Write(packet.data(), 512);
+    box.Write(packet.data(), 512);
+    // Paused with no room: the packet is handed back at once, not dropped after 51 tries.
+    box.Pause(true);
+    EXPECT_EQ(box.Write(packet.data(), 512), 0);
+    EXPECT_TRUE(box.IsReady());
+    // A write waiting for room gives up when interrupted.
+    box.Pause(false);
+    std::thread waiting([&] { EXPECT_EQ(box.Write(packet.data(), 512), 0); });
+    SleepMs(30);
+    box.Interrupt();
+    waiting.join();
+    EXPECT_EQ(device.written.size(), 2u);
+    AudioClockSample clock;
+    ASSERT_TRUE(box.ClockSample(&clock));
+    EXPECT_EQ(clock.acceptedBytes, 1024u);
+    EXPECT_EQ(clock.bytesPerSec, 16000);
+    // Flushing drops what is queued: both buffers come back and nothing is pending.
+    box.Flush();
+    EXPECT_EQ(device.resets, 1);
+    EXPECT_EQ(box.FreeBuffers(), 2);
+    EXPECT_EQ(box.Write(packet.data(), 512), 1);
+    EXPECT_EQ(box.PendingBytes(), 512);
+}
+
 // ---- The SDL layer on the dummy driver ----
 
 namespace {
@@ -401,6 +434,62 @@ TEST(WaveOutLayer, CloseRefusesQueuedHeadersUntilReset)
     ASSERT_TRUE(log.WaitFor(1));
     EXPECT_TRUE(header.dwFlags.load() & WHDR_DONE);
     EXPECT_EQ(waveOutClose(device), MMSYSERR_NOERROR);
+}
+
+TEST(WaveOutLayer, PauseStopsThePullsAtOnceAndRestartGoesOn)
+{
+    std::atomic<int> pulledWhilePaused{0};
+    std::atomic<bool> paused{false};
+    waveOutSetPullHook([&](const WaveOutPull& pull) {
+        if (paused.load()) {
+            pulledWhilePaused += pull.bytes;
+        }
+    });
+    DoneLog log;
+    HWAVEOUT device = nullptr;
+    const WAVEFORMATEX format = Mono16(8000);
+    ASSERT_EQ(waveOutOpen(&device, WAVE_MAPPER, &format, &DoneLog::Proc, reinterpret_cast<DWORD_PTR>(&log),
+                          CALLBACK_FUNCTION),
+              MMSYSERR_NOERROR);
+    std::vector<char> data(4000);  // a quarter of a second
+    WAVEHDR header;
+    header.lpData = data.data();
+    header.dwBufferLength = static_cast<DWORD>(data.size());
+    ASSERT_EQ(waveOutPrepareHeader(device, &header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveOutWrite(device, &header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveOutPause(device), MMSYSERR_NOERROR);
+    paused = true;
+    WaveOutClock before;
+    ASSERT_EQ(waveOutGetClock(device, &before), MMSYSERR_NOERROR);
+    EXPECT_TRUE(before.paused);
+    SleepMs(300);
+    WaveOutClock after;
+    ASSERT_EQ(waveOutGetClock(device, &after), MMSYSERR_NOERROR);
+    EXPECT_EQ(after.pulledBytes, before.pulledBytes);
+    EXPECT_EQ(pulledWhilePaused.load(), 0);
+    EXPECT_EQ(after.periodBytes, 512);  // about 32 ms a pull at 8 kHz
+    EXPECT_EQ(after.latencyNs, 0);      // the dummy driver plays nothing
+    paused = false;
+    ASSERT_EQ(waveOutRestart(device), MMSYSERR_NOERROR);
+    ASSERT_TRUE(log.WaitFor(1));
+    ASSERT_EQ(waveOutGetClock(device, &after), MMSYSERR_NOERROR);
+    EXPECT_EQ(after.pulledBytes, 4000u);
+    EXPECT_GT(after.lastPullNs, before.lastPullNs);
+    EXPECT_GT(after.lastPullBytes, 0);
+    waveOutSetPullHook(nullptr);
+    EXPECT_EQ(waveOutClose(device), MMSYSERR_NOERROR);
+}
+
+TEST(WaveOutLayer, LatencyIsOnePullForRealDevicesAndCanBeSet)
+{
+    EXPECT_EQ(waveOutLatencyNs("dummy", 256, 8000), 0);
+    EXPECT_EQ(waveOutLatencyNs("pulseaudio", 256, 8000), 32'000'000);
+    EXPECT_EQ(waveOutLatencyNs("alsa", 441, 44100), 10'000'000);
+    setenv("MUB_AUDIO_LATENCY_MS", "45.5", 1);
+    EXPECT_EQ(waveOutLatencyNs("dummy", 256, 8000), 45'500'000);
+    setenv("MUB_AUDIO_LATENCY_MS", "junk", 1);
+    EXPECT_EQ(waveOutLatencyNs("alsa", 441, 44100), 10'000'000);
+    unsetenv("MUB_AUDIO_LATENCY_MS");
 }
 
 TEST(WaveOutLayer, RejectsFormatsItCannotPlay)
