@@ -52,7 +52,7 @@ double CSoundClock::MediaAt(double position) const
     return s.startMs + into / s.bytesPerMs;
 }
 
-CSoundClock::Position CSoundClock::Heard(const AudioClockSample& device, int64_t nowNs, bool moreToCome) const
+CSoundClock::Position CSoundClock::Heard(const AudioClockSample& device, int64_t nowNs, bool moreToCome)
 {
     Position result;
     if (device.bytesPerSec <= 0) {
@@ -62,11 +62,19 @@ CSoundClock::Position CSoundClock::Heard(const AudioClockSample& device, int64_t
         result.kind = moreToCome ? Kind::Waiting : Kind::Exhausted;
         return result;
     }
-    const double position = HeardPosition(device, nowNs);
+    double position = HeardPosition(device, nowNs);
+    if (m_lastNs != 0 && nowNs >= m_lastNs) {
+        position = std::min(
+            position, m_lastPosition + static_cast<double>(nowNs - m_lastNs) * device.bytesPerSec / 1e9);
+    }
+    m_lastPosition = position;
+    m_lastNs = nowNs;
     result.heardMs = MediaAt(position);
     const bool pending = device.acceptedBytes > device.pulledBytes;
-    const int64_t lastSign = std::max(device.lastPullNs, device.activeSinceNs);
-    if (pending && !device.paused && nowNs - lastSign > kStallNs) {
+    // Until the device pulls what it was last given, the reading is older than the sound.
+    const bool fresh = device.lastPullNs != 0 && device.lastPullNs >= device.activeSinceNs;
+    const int64_t quietNs = nowNs - (fresh ? device.lastPullNs : device.activeSinceNs);
+    if (pending && !device.paused && quietNs > (fresh ? kStallNs : kStartNs)) {
         result.kind = Kind::Stalled;
         return result;
     }
@@ -75,8 +83,6 @@ CSoundClock::Position CSoundClock::Heard(const AudioClockSample& device, int64_t
         result.kind = Kind::Exhausted;
         return result;
     }
-    // Until the device pulls what it was last given, the reading is older than the sound.
-    const bool fresh = device.lastPullNs != 0 && device.lastPullNs >= device.activeSinceNs;
     result.kind = fresh ? Kind::Running : Kind::Waiting;
     return result;
 }

@@ -176,6 +176,7 @@ int CWaveBox::Write(const void* pcm, int length)
     const unsigned interrupts = m_interrupts.load();
     m_ready = true;
     int tries = 0;
+    int startTries = 0;
     int r = 0;
     do {
         // A paused device frees no buffer: waiting would only end in dropping the packet.
@@ -184,7 +185,9 @@ int CWaveBox::Write(const void* pcm, int length)
         }
         r = WriteOnce(pcm, length);
         if (r == 2) {
-            if (++tries > kMaxBusyTries) {
+            // Waiting for a device to start counts apart from waiting for one that plays.
+            const bool starting = Starting();
+            if (starting ? ++startTries > kMaxStartTries : ++tries > kMaxBusyTries) {
                 m_ready = false;
             }
         } else {
@@ -192,6 +195,14 @@ int CWaveBox::Write(const void* pcm, int length)
         }
     } while (m_ready.load());
     return r;
+}
+
+bool CWaveBox::Starting()
+{
+    std::lock_guard<std::mutex> lock(m_deviceLock);
+    WaveOutClock clock;
+    return m_device && m_api->GetClock(m_device, &clock) == MMSYSERR_NOERROR && clock.activeSinceNs != 0 &&
+           clock.lastPullNs < clock.activeSinceNs;
 }
 
 bool CWaveBox::IsPlaying()

@@ -47,6 +47,9 @@ public:
     static constexpr int kBufferBytes = 8192;
     // More busy tries than this drop the packet (about half a second of 10 ms waits).
     static constexpr int kMaxBusyTries = 50;
+    // ... but a device that has not pulled at all since it got sound is a sound server
+    // starting its stream (it can take over a second), not a stuck one: two seconds.
+    static constexpr int kMaxStartTries = 200;
 
     // api: the device calls to use; null means the system's (SDL) device.
     explicit CWaveBox(VWaveOut* api = nullptr);
@@ -82,6 +85,8 @@ public:
     const WAVEHDR& Header(int index) const { return m_headers[index]; }
 
 private:
+    // True while the device has sound but has not pulled once since it got it.
+    bool Starting();
     // Sound system's thread: counts finished buffers.
     static void DoneProc(HWAVEOUT device, UINT message, DWORD_PTR instance, DWORD_PTR param1,
                          DWORD_PTR param2);

@@ -101,6 +101,15 @@ public:
         time->cb = m_position;
         return MMSYSERR_NOERROR;
     }
+    // A device that got sound and has not pulled since (a sound server starting up).
+    bool starting = false;
+    MMRESULT GetClock(HWAVEOUT device, WaveOutClock* clock) override
+    {
+        const MMRESULT r = VWaveOut::GetClock(device, clock);
+        clock->activeSinceNs = starting ? 2 : 0;
+        clock->lastPullNs = starting ? 1 : 0;
+        return r;
+    }
 
     // Plays the oldest queued buffer to its end.
     void Finish()
@@ -209,6 +218,12 @@ TEST(WaveBox, GivesUpAfter51BusyTriesWhileTheDeviceIsStopped)
     box.attempts = 0;
     EXPECT_EQ(box.Write(packet.data(), 512), 2);
     EXPECT_EQ(box.attempts, 51);
+    // A device that has not pulled since it got sound is given two seconds to start.
+    device.starting = true;
+    box.attempts = 0;
+    EXPECT_EQ(box.Write(packet.data(), 512), 2);
+    EXPECT_EQ(box.attempts, 201);
+    device.starting = false;
     EXPECT_FALSE(box.IsReady());
     EXPECT_EQ(device.written.size(), 2u);  // the packet was dropped
     // A later write finds the device again once it plays.
