@@ -1,13 +1,15 @@
 // The settings dialog as a window: its template in every language, its handlers through
-// real widgets, closing without saving, and a failed save.
+// real widgets, closing without saving, a failed save, and the main window opening it.
 #include "controls/controlid.h"
 #include "res/strings.h"
 #include "settings/configfile.h"
 #include "settings/settingdlg.h"
 #include "tests/mublib/card_fixture.h"
+#include "viewer/mainwindow.h"
 
 #include <gtest/gtest.h>
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -16,6 +18,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 
 using namespace settings;
@@ -269,6 +272,54 @@ TEST_F(SettingDialog, AFailedSaveSaysSoAndStaysOpen)
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_NE(Bytes(path).find("const=30\nevent=40\nmanual=10\npark=20\n"), std::string::npos);
+}
+
+TEST(MainWindowSettings, F3AndTheSettingsButtonOpenTheDialog)
+{
+    CTempDir dir;
+    const std::string card = dir.Path() + "/card";
+    MakeCardLayout(card);
+    fs::create_directories(card + "/SETTING");
+    CSamplePlayerDlg::Options options;
+    options.cardFolder = card;
+    options.configFolder = dir.Path() + "/config";
+    QStringList messages;
+    options.messageBox = [&](QWidget*, const QString& text, const QString&, int) {
+        messages << text;
+        return static_cast<int>(QMessageBox::Ok);
+    };
+    CSamplePlayerDlg main(options);
+    main.OnInitDialog();
+    main.show();
+
+    // Closes the dialog the main window runs, noting the file it opened.
+    QStringList opened;
+    QTimer closer;
+    closer.setInterval(20);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* dlg = qobject_cast<CSettingDlg*>(QApplication::activeModalWidget())) {
+            closer.stop();
+            opened << QString::fromStdString(dlg->Model().Path());
+            QTest::keyClick(dlg, Qt::Key_Escape);
+        }
+    });
+    auto closeWhenShown = [&] { closer.start(); };
+    const QString file = QString::fromStdString(card + "/SETTING/blackbox.cfg");
+
+    closeWhenShown();
+    QTest::keyClick(&main, Qt::Key_F3);
+    EXPECT_EQ(opened, QStringList{file});
+    EXPECT_TRUE(fs::exists(file.toStdString())) << "the factory file was not made";
+
+    closeWhenShown();
+    static_cast<QAbstractButton*>(main.Control(IDC_SETTINGS))->click();
+    EXPECT_EQ(opened, (QStringList{file, file}));
+    EXPECT_TRUE(messages.isEmpty());
+
+    fs::remove_all(card + "/SETTING");
+    QTest::keyClick(&main, Qt::Key_F3);
+    EXPECT_EQ(opened.size(), 2);
+    EXPECT_EQ(messages, QStringList{LocalizedString(1119)});
 }
 
 }  // namespace
