@@ -112,10 +112,10 @@ protected:
         SetProfileFaultHook(nullptr);
     }
 
-    CSettingModel Open(const std::string& text)
+    CSettingModel Open(const std::string& text, LocalTime now = kNow)
     {
         Put(path, text);
-        CSettingModel model(path, kNow, Label);
+        CSettingModel model(path, now, Label);
         model.Initialise();
         return model;
     }
@@ -375,6 +375,7 @@ struct SaveCase {
     Edits given;  // the file before, from kCamera
     std::vector<Action> actions;
     Edits written;  // the file after, from the file before
+    LocalTime now = kNow;
 };
 
 TEST_F(SettingsFile, SavesExactlyWhatChanged)
@@ -422,6 +423,17 @@ TEST_F(SettingsFile, SavesExactlyWhatChanged)
           {"hour=12", "hour=13"},
           {"min=0", "min=45"},
           {"sec=0", "sec=30"}}},
+        {"at midnight the hour list has no entry and writes 0",
+         {},
+         {{Do::Click, IDC_PC_TIME}},
+         {{"set=0", "set=1"},
+          {"year=2024", "year=2028"},
+          {"month=1", "month=3"},
+          {"day=1", "day=10"},
+          {"hour=12", "hour=0"},
+          {"min=0", "min=5"},
+          {"sec=0", "sec=6"}},
+         {2028, 3, 10, 0, 5, 6}},
         {"11900 is saved as the entry it shows",
          {{"power_off_vlt=12200", "power_off_vlt=11900"}},
          {},
@@ -492,7 +504,7 @@ TEST_F(SettingsFile, SavesExactlyWhatChanged)
     for (const SaveCase& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string before = Edited(kCamera, c.given);
-        CSettingModel model = Open(before);
+        CSettingModel model = Open(before, c.now);
         for (const Action& a : c.actions) {
             switch (a.what) {
                 case Do::Click:
