@@ -114,6 +114,22 @@ std::string TargetOf(const std::string& path)
     return path;
 }
 
+// Where working copies go: a memory-backed folder when there is one, because the profile
+// functions flush every single write and the copy needs no durability.
+std::string StageFolder()
+{
+    std::error_code ec;
+    const char* const candidates[] = {std::getenv("XDG_RUNTIME_DIR"), "/dev/shm"};
+    for (const char* candidate : candidates) {
+        if (candidate != nullptr && *candidate == '/' && std::filesystem::is_directory(candidate, ec) &&
+            ::access(candidate, W_OK | X_OK) == 0) {
+            return candidate;
+        }
+    }
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
+    return ec ? std::string("/tmp") : temp.string();
+}
+
 }  // namespace
 
 std::string ReadConfigString(const std::string& path, const char* section, const char* key,
@@ -261,9 +277,8 @@ bool CConfigStage::Begin(const std::string& target)
     if (!ReadFile(target, &text)) {
         return false;
     }
-    std::error_code ec;
-    std::string pattern = (std::filesystem::temp_directory_path(ec) / "mub-settings-XXXXXX").string();
-    if (ec || ::mkdtemp(pattern.data()) == nullptr) {
+    std::string pattern = StageFolder() + "/mub-settings-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
         return false;
     }
     m_folder = pattern;

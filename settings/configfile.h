@@ -45,8 +45,9 @@ bool ReplaceConfigFile(const std::string& path, std::string_view bytes);
 // False (and the file unchanged) when it cannot be read or replaced.
 bool NormalizeConfigFile(const std::string& path);
 
-// A private working copy of a configuration file, in the system's temporary folder, for
-// a run of profile writes that must reach the card all at once or not at all.
+// A private working copy of a configuration file, in a memory-backed folder where there
+// is one ($XDG_RUNTIME_DIR, /dev/shm), else the temporary folder, for a run of profile
+// writes that must reach the card all at once or not at all.
 class CConfigStage {
 public:
     CConfigStage() = default;

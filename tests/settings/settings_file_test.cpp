@@ -760,7 +760,7 @@ bool KeepsInOrder(const std::string& saved, const std::string& original)
 TEST_F(SettingsFile, OddFilesOpenWithDefaultsAndKeepTheirLines)
 {
     std::string big = "[blackbox]\r\nmodel=V4\r\n[log]\r\n";
-    for (int i = 0; big.size() < 5u * 1024 * 1024; ++i) {
+    for (int i = 0; big.size() < 3u * 1024 * 1024; ++i) {
         big += "entry" + std::to_string(i) + "=" + std::string(60, static_cast<char>('a' + i % 26)) + "\r\n";
     }
     std::string binary = "\x89PNG\r\n\x1a\n";

@@ -75,8 +75,8 @@ open_settings() {
   done
   fail "F3 opened no settings dialog"
 }
-wait_closed() {
-  for _ in $(seq 1 50); do
+wait_closed() {  # a save flushes the card's file: give a busy disk time
+  for _ in $(seq 1 300); do
     dialog_window > /dev/null || return 0
     sleep 0.1
   done
