@@ -141,6 +141,13 @@ QString StyleSheet()
     return sheet;
 }
 
+void SetColour(QWidget* w, QPalette::ColorRole role, const QColor& colour)
+{
+    QPalette p = w->palette();
+    p.setColor(role, colour);
+    w->setPalette(p);
+}
+
 // The bars of the storage shares, in the skin's colours.
 QColor BarColour(int id)
 {
@@ -190,8 +197,6 @@ QWidget* CSettingDlg::Control(int id) const
 
 void CSettingDlg::CreateControls()
 {
-    m_presetGroup = new QButtonGroup(this);
-    m_parkGroup = new QButtonGroup(this);
     for (const TemplateControl& c : Template115()) {
         const QString text = c.fixedText != nullptr ? QString::fromLatin1(c.fixedText)
                              : c.textId != 0        ? LocalizedString(m_module, c.textId)
@@ -205,8 +210,10 @@ void CSettingDlg::CreateControls()
             case ControlKind::Radio: {
                 auto* radio = new QRadioButton(text, this);
                 radio->setStyleSheet(StyleSheet());
-                (c.id >= IDC_PARK_MOTION && c.id <= IDC_PARK_NONE ? m_parkGroup : m_presetGroup)
-                    ->addButton(radio);
+                if ((c.flags & kGroupStart) || m_radioGroups.empty()) {
+                    m_radioGroups.push_back(new QButtonGroup(this));
+                }
+                m_radioGroups.back()->addButton(radio);
                 connect(radio, &QRadioButton::clicked, this, [this, id = c.id] { OnClicked(id); });
                 w = radio;
                 break;
@@ -226,14 +233,10 @@ void CSettingDlg::CreateControls()
                                     Qt::AlignVCenter);
                 label->setWordWrap((c.flags & kWrap) != 0);
                 if (c.kind == ControlKind::Warning) {
-                    QPalette p = label->palette();
-                    p.setColor(QPalette::WindowText, QColor(255, 0, 0));
-                    label->setPalette(p);
+                    SetColour(label, QPalette::WindowText, QColor(255, 0, 0));
                     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
                 } else if (IsEndLabel(c.id)) {
-                    QPalette p = label->palette();
-                    p.setColor(QPalette::WindowText, QColor(skin::kTextDim));
-                    label->setPalette(p);
+                    SetColour(label, QPalette::WindowText, QColor(skin::kTextDim));
                 }
                 w = label;
                 break;
@@ -241,11 +244,7 @@ void CSettingDlg::CreateControls()
             case ControlKind::Bar:
                 w = new QWidget(this);
                 w->setAutoFillBackground(true);
-                {
-                    QPalette p = w->palette();
-                    p.setColor(QPalette::Window, BarColour(c.id));
-                    w->setPalette(p);
-                }
+                SetColour(w, QPalette::Window, BarColour(c.id));
                 break;
             case ControlKind::Slider: {
                 auto* slider = new QSlider(Qt::Horizontal, this);
@@ -334,7 +333,7 @@ void CSettingDlg::OnClicked(int id)
 void CSettingDlg::ShowModel()
 {
     m_showing = true;
-    for (QButtonGroup* group : {m_presetGroup, m_parkGroup}) {
+    for (QButtonGroup* group : m_radioGroups) {
         group->setExclusive(false);  // so that a group can show no choice
     }
     for (const TemplateControl& c : Template115()) {
@@ -381,7 +380,7 @@ void CSettingDlg::ShowModel()
                 break;
         }
     }
-    for (QButtonGroup* group : {m_presetGroup, m_parkGroup}) {
+    for (QButtonGroup* group : m_radioGroups) {
         group->setExclusive(true);
     }
     m_showing = false;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 class CLangModule;
 class QButtonGroup;
@@ -52,8 +53,7 @@ private:
     const CLangModule* m_module;
     settings::CSettingModel m_model;
     std::map<int, QWidget*> m_controls;
-    QButtonGroup* m_presetGroup = nullptr;
-    QButtonGroup* m_parkGroup = nullptr;
+    std::vector<QButtonGroup*> m_radioGroups;  // children of the dialog, one per radio group
     MessageBoxFn m_messageBox;
     bool m_showing = false;  // ShowModel is setting the controls: their signals are not input
 };

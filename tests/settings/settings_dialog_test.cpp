@@ -5,6 +5,7 @@
 #include "settings/configfile.h"
 #include "settings/settingdlg.h"
 #include "tests/mublib/card_fixture.h"
+#include "tests/settings/camera_file.h"
 #include "viewer/mainwindow.h"
 
 #include <gtest/gtest.h>
@@ -22,32 +23,10 @@
 #include <filesystem>
 
 using namespace settings;
+using namespace settings_test;
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr LocalTime kNow{2028, 3, 10, 13, 45, 30};
-
-const char* const kFile =
-    "[capacity]\nconst=40\nevent=20\nmanual=10\npark=30\n"
-    "[blackbox]\nmub_update=1\nlanguage=kr\ndef_language=kr\ndef_local_time=9.0000\nversion=1.0.0\nmodel=V4\n"
-    "power_off_vlt=12200\nmic_in=1\nmic_volume=3\nvoice_out=1\nvoice_volume=3\nuse_tick=1\nacc_level=3\n"
-    "motion_level=3\nuse_ldws=0\nuse_fvsa=0\nsafe_drive=0\nadas_alarm=0\nuse_tlds=0\nldws_left=3\nldws_right="
-    "3\n"
-    "local_time=9.0000\nlcd_time_s=0\nlcdoff_time_s=60\npower_off_hour=24\nsummer_time=0\nosd_speed=1\npark_"
-    "mode=1\n"
-    "[time]\nset=0\nyear=2024\nmonth=1\nday=1\nhour=12\nmin=0\nsec=0\n";
-
-std::string Bytes(const std::string& path)
-{
-    const std::vector<uint8_t> b = ReadWholeFile(path);
-    return std::string(b.begin(), b.end());
-}
-
-void Put(const std::string& path, const std::string& text)
-{
-    WriteWholeFile(path, std::vector<uint8_t>(text.begin(), text.end()));
-}
 
 // The four language modules the build makes.
 struct Language {
@@ -59,7 +38,7 @@ constexpr Language kLanguages[] = {
 
 class SettingDialog : public testing::Test {
 protected:
-    void SetUp() override { Put(path, kFile); }
+    void SetUp() override { Put(path, kCamera); }
     void TearDown() override { SetConfigFaultHook(nullptr); }
 
     template <typename T>
@@ -240,7 +219,7 @@ TEST_F(SettingDialog, EscAndTheCloseBoxWriteNothing)
         }
         EXPECT_FALSE(dlg.isVisible());
         EXPECT_EQ(dlg.result(), QDialog::Rejected);
-        EXPECT_EQ(Bytes(path), kFile);
+        EXPECT_EQ(Bytes(path), kCamera);
     }
 }
 
@@ -265,7 +244,7 @@ TEST_F(SettingDialog, AFailedSaveSaysSoAndStaysOpen)
     Click(save);
     EXPECT_EQ(messages, QStringList{LocalizedString(nullptr, CSettingDlg::kNotSavedTextId)});
     EXPECT_TRUE(dlg.isVisible());
-    EXPECT_EQ(Bytes(path), kFile);
+    EXPECT_EQ(Bytes(path), kCamera);
 
     SetConfigFaultHook(nullptr);
     Click(save);

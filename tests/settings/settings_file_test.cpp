@@ -7,6 +7,7 @@
 #include "settings/devicefile.h"
 #include "settings/settingmodel.h"
 #include "tests/mublib/card_fixture.h"
+#include "tests/settings/camera_file.h"
 
 #include <gtest/gtest.h>
 
@@ -16,57 +17,10 @@
 #include <vector>
 
 using namespace settings;
+using namespace settings_test;
 namespace fs = std::filesystem;
 
 namespace {
-
-// The PC's clock in every test: March of a leap year.
-constexpr LocalTime kNow{2028, 3, 10, 13, 45, 30};
-
-// A camera's file as the viewer leaves it after a save.
-const char* const kCamera =
-    "[capacity]\n"
-    "const=40\n"
-    "event=20\n"
-    "manual=10\n"
-    "park=30\n"
-    "[blackbox]\n"
-    "mub_update=1\n"
-    "language=kr\n"
-    "def_language=kr\n"
-    "def_local_time=9.0000\n"
-    "version=1.0.0\n"
-    "model=V4\n"
-    "power_off_vlt=12200\n"
-    "mic_in=1\n"
-    "mic_volume=3\n"
-    "voice_out=1\n"
-    "voice_volume=3\n"
-    "use_tick=1\n"
-    "acc_level=3\n"
-    "motion_level=3\n"
-    "use_ldws=0\n"
-    "use_fvsa=0\n"
-    "safe_drive=0\n"
-    "adas_alarm=0\n"
-    "use_tlds=0\n"
-    "ldws_left=3\n"
-    "ldws_right=3\n"
-    "local_time=9.0000\n"
-    "lcd_time_s=0\n"
-    "lcdoff_time_s=60\n"
-    "power_off_hour=24\n"
-    "summer_time=0\n"
-    "osd_speed=1\n"
-    "park_mode=1\n"
-    "[time]\n"
-    "set=0\n"
-    "year=2024\n"
-    "month=1\n"
-    "day=1\n"
-    "hour=12\n"
-    "min=0\n"
-    "sec=0\n";
 
 // Whole lines of kCamera replaced: {old line, new text}; an empty new text drops the line.
 using Edits = std::vector<std::pair<std::string, std::string>>;
@@ -86,17 +40,6 @@ std::string Edited(std::string text, const Edits& edits)
         text.replace(at, line.size(), to.empty() ? "" : to + "\n");
     }
     return text;
-}
-
-std::string Bytes(const std::string& path)
-{
-    const std::vector<uint8_t> b = ReadWholeFile(path);
-    return std::string(b.begin(), b.end());
-}
-
-void Put(const std::string& path, const std::string& text)
-{
-    WriteWholeFile(path, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
 std::string Label(int id)
