@@ -228,6 +228,7 @@ void CSamplePlayerDlg::InitControls()
     Bind(IDC_VIEW_MAP, &CSamplePlayerDlg::OnViewMap);
     Bind(IDC_VIEW_TWO, &CSamplePlayerDlg::OnViewTwo);
     Bind(IDC_MIRROR, &CSamplePlayerDlg::OnMirror);
+    Bind(IDC_SETTINGS, &CSamplePlayerDlg::OnSettings);
     const std::pair<int, int> categories[] = {
         {IDC_CAT_EVENT, 0}, {IDC_CAT_DRIVING, 1}, {IDC_CAT_MOTION, 2}, {IDC_CAT_MANUAL, 3}, {IDC_CAT_ALL, 4}};
     for (const auto& [id, category] : categories) {

@@ -147,6 +147,10 @@ public:
     bool OnKeyDown(int key, const QPoint& globalPos);
     int CurrentRow() const { return m_currentRow; }
 
+    // ---- device settings (mainwindow_settings.cpp)
+    // Button 377 and F3: pauses, then edits the camera's configuration on the card.
+    void OnSettings();
+
     // ---- video presentation (mainwindow_video.cpp)
     void SwapChannels();
     void ApplyVideoLayout();

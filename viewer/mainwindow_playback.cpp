@@ -385,6 +385,9 @@ bool CSamplePlayerDlg::OnKeyDown(int key, const QPoint& globalPos)
         case Qt::Key_F2:
             OnOpen();
             break;
+        case Qt::Key_F3:
+            OnSettings();
+            break;
         default:
             break;
     }
