@@ -88,8 +88,15 @@ uint8_t CQVZMediaPlayer::Apply(PlayerEvent event, int target)
         return kActNone;
     }
     const PlayerState from = m_state.load();
-    const PlayerTransition t = NextPlayerState(from, event);
+    PlayerTransition t = NextPlayerState(from, event);
     m_state = t.next;
+    // The end is told once an open: a step after it that reads to the end again is quiet.
+    if (event == PlayerEvent::Open) {
+        m_endTold = false;
+    } else if (t.actions & kActNotifyEnd) {
+        t.actions = static_cast<uint8_t>(m_endTold ? t.actions & ~kActNotifyEnd : t.actions);
+        m_endTold = true;
+    }
     if (t.actions & kActSetTarget) {
         m_pendingSeek = target;
     }

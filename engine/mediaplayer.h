@@ -145,6 +145,7 @@ private:
     std::condition_variable m_stateChanged;                  // notified by every Apply that changed something
     std::atomic<PlayerState> m_state{PlayerState::Stopped};  // written by Apply only
     std::atomic<int> m_pendingSeek{-1};  // set by Apply, taken by the worker, cleared by Apply
+    bool m_endTold = false;              // --- protected by m_stateLock: this open's end was told
 
     std::atomic<int> m_frameRate0{0};
     std::atomic<int> m_frameRate1{0};

@@ -12,7 +12,8 @@
 //
 //   "-" keeps the state and does nothing. "(target)" keeps the state and leaves a pending
 //   seek target for the worker. "+" carries an action: Ended+ tells the window the recording
-//   ended (once per open: Ended ignores a second end); Stepped+ redraws the stepped picture.
+//   ended (the player tells it once per open, even when a seek after the end reads to the
+//   end again); Stepped+ redraws the stepped picture.
 //   Seek* is a seek the player can act on: a recording is open and has front frames.
 //
 // Derived, never stored beside the state: the sound plays and the device runs only while
