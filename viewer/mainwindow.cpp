@@ -186,7 +186,11 @@ void CSamplePlayerDlg::InitControls()
     m_mapView->setGeometry(650, 268, 0, 0);
 
     // The engine: wired once, started once.
-    m_telemetry.SetSignalsApplied([this] { PostWinMessage(this, WM_SIGNALS_APPLIED, 0, 0); });
+    // Runs on the player's worker inside its text callback, under the player lock, so the
+    // open number is that of the recording the line came from.
+    m_telemetry.SetSignalsApplied([this](const CVehicleSignals::Table& table) {
+        QCoreApplication::postEvent(this, new CSignalsEvent(m_player.OpenSerial(), table));
+    });
     m_player.SetParser(&m_parser);
     m_player.SetDecoder(&m_decoder);
     m_player.SetAudio(&m_waveBox);
@@ -365,15 +369,26 @@ void CSamplePlayerDlg::OnDestroy()
 bool CSamplePlayerDlg::event(QEvent* e)
 {
     if (const CWinEvent* msg = CWinEvent::From(e)) {
+        // Posted before shutdown began, delivered after: what they would act on is gone.
+        if (m_destroyed) {
+            return true;
+        }
         switch (msg->message()) {
             case WM_CARD_CHANGED:
                 OnCardChanged();
                 return true;
             case WM_SIGNALS_APPLIED:
-                RefreshVehicleSignals();
+                if (const auto* signalsEvent = dynamic_cast<const CSignalsEvent*>(msg);
+                    signalsEvent != nullptr && msg->wParam() == m_openSerial) {
+                    RefreshVehicleSignals(signalsEvent->Signals());
+                }
                 return true;
             case WM_MEDIA_END:
-                OnMediaEnd();
+                // The end of an open the window no longer shows (stopped, or another opened
+                // since) must not step to another row.
+                if (msg->wParam() == m_openSerial) {
+                    OnMediaEnd();
+                }
                 return true;
             case WM_SLIDER_SETTLED:
                 OnSliderSettled(static_cast<int>(msg->wParam()), static_cast<int>(msg->lParam()));

@@ -4,6 +4,7 @@
 // on the GUI thread unless a function says otherwise.
 #pragma once
 
+#include "controls/winevent.h"
 #include "engine/decoder.h"
 #include "engine/mediaplayer.h"
 #include "engine/wavebox.h"
@@ -84,11 +85,27 @@ enum MainControlId {
     IDC_LABEL_LAST = 801,
 };
 
-// Private messages, posted as CWinEvent.
+// Private messages, posted as CWinEvent. Those the engine's callbacks post carry the
+// player's open number (CQVZMediaPlayer::OpenSerial) as wParam; the window drops those of
+// any open but the one it shows.
 constexpr int WM_CARD_CHANGED = 0x045A;
 constexpr int WM_SIGNALS_APPLIED = 0x0464;
 constexpr int WM_CH3_RETURN = 0x04C8;
 constexpr int WM_MEDIA_END = 0x07E8;
+
+// WM_SIGNALS_APPLIED with the vehicle-signal table as the line left it, so the window never
+// reads the table the worker goes on writing.
+class CSignalsEvent : public CWinEvent {
+public:
+    CSignalsEvent(int openSerial, const CVehicleSignals::Table& table)
+        : CWinEvent(WM_SIGNALS_APPLIED, openSerial, 0), m_table(table)
+    {
+    }
+    const CVehicleSignals::Table& Signals() const { return m_table; }
+
+private:
+    CVehicleSignals::Table m_table;
+};
 
 // Playback timer id and period.
 constexpr int kPlaybackTimerId = 100;
@@ -146,6 +163,8 @@ public:
     // True when the key-down was handled or swallowed.
     bool OnKeyDown(int key, const QPoint& globalPos);
     int CurrentRow() const { return m_currentRow; }
+    // The player's number of the open the window shows; 0 while nothing is open.
+    int OpenSerial() const { return m_openSerial; }
 
     // ---- video presentation (mainwindow_video.cpp)
     void SwapChannels();
@@ -163,7 +182,7 @@ public:
     // ---- telemetry display (mainwindow_telemetry.cpp)
     void UpdateChart(int second);
     void ResetChart(bool baselinePoint);
-    void RefreshVehicleSignals();
+    void RefreshVehicleSignals(const CVehicleSignals::Table& table);
     void ResetIndicators();
     CTelemetryStore& Telemetry() { return m_telemetry; }
 
@@ -253,6 +272,7 @@ private:
 
     // GUI-thread state.
     int m_currentRow = -1;
+    int m_openSerial = 0;  // the player's number of the open shown; 0 none
     int64_t m_totalSeconds = 0;
     bool m_busy = false;  // an export runs
     int m_layoutMode = 1;

@@ -23,11 +23,11 @@ constexpr int kStateStopped = 2;
 
 }  // namespace
 
-// Runs on the player's worker thread.
-void CSamplePlayerDlg::OnPlayerEvent(void* user, int event, int, int)
+// Runs on the player's worker thread; a is the number of the open that ended.
+void CSamplePlayerDlg::OnPlayerEvent(void* user, int event, int a, int)
 {
-    if (event == 1) {
-        PostWinMessage(static_cast<CSamplePlayerDlg*>(user), WM_MEDIA_END, 0, 0);
+    if (event == CQVZMediaPlayer::kEventEnd) {
+        PostWinMessage(static_cast<CSamplePlayerDlg*>(user), WM_MEDIA_END, a, 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
@@ -79,8 +79,11 @@ bool CSamplePlayerDlg::OpenAndPlay(const std::string& entry)
     SetLibraryContext(m_mubContext);
     m_player.Pause();
     m_player.Stop();
+    m_openSerial = 0;
 
+    // The worker is idle now: nothing of the previous recording reaches the store after this.
     m_telemetry.Samples().Clear();
+    m_telemetry.Signals().Reset();
     SetSpeedText("Km/h");
     ResetChart(false);
     ResetIndicators();
@@ -89,6 +92,7 @@ bool CSamplePlayerDlg::OpenAndPlay(const std::string& entry)
         OnNext();
         return false;
     }
+    m_openSerial = m_player.OpenSerial();
     m_totalSeconds = viewer::TotalSecondsFor(m_player.DurationMs());
     viewer::SetSliderRange(Control(IDC_POSITION), 0, static_cast<int>(m_totalSeconds));
     UpdateTimeLabels(0, m_totalSeconds);
@@ -161,6 +165,7 @@ void CSamplePlayerDlg::OnStop()
 
         m_player.Pause();
         m_player.Stop();
+        m_openSerial = 0;
         // No seek back to 0 here: on a closed recording the seek step ends at once and
         // reports the end, whose handler stops again, round and round. Open starts at 0.
         StopPlaybackTimer();
