@@ -230,6 +230,9 @@ private:
     void OnCardChanged();
     void FillList(const std::vector<std::string>& entries);
     void SelectRow(int row, bool focus);
+    int RowOfEntry(const QString& entry) const;
+    // Moves the list's selection by step rows, as the list's own arrow keys do.
+    void MoveListSelection(int step);
 
     // mainwindow_playback.cpp
     void SetPlayVisible(bool playVisible);
@@ -273,6 +276,7 @@ private:
     // GUI-thread state.
     int m_currentRow = -1;
     int m_openSerial = 0;  // the player's number of the open shown; 0 none
+    QString m_openEntry;   // its list text (column 1); empty with none
     int64_t m_totalSeconds = 0;
     bool m_busy = false;  // an export runs
     int m_layoutMode = 1;

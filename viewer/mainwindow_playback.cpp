@@ -80,6 +80,7 @@ bool CSamplePlayerDlg::OpenAndPlay(const std::string& entry)
     m_player.Pause();
     m_player.Stop();
     m_openSerial = 0;
+    m_openEntry.clear();
 
     // The worker is idle now: nothing of the previous recording reaches the store after this.
     m_telemetry.Samples().Clear();
@@ -93,6 +94,7 @@ bool CSamplePlayerDlg::OpenAndPlay(const std::string& entry)
         return false;
     }
     m_openSerial = m_player.OpenSerial();
+    m_openEntry = QString::fromStdString(entry);
     m_totalSeconds = viewer::TotalSecondsFor(m_player.DurationMs());
     viewer::SetSliderRange(Control(IDC_POSITION), 0, static_cast<int>(m_totalSeconds));
     UpdateTimeLabels(0, m_totalSeconds);
@@ -166,6 +168,7 @@ void CSamplePlayerDlg::OnStop()
         m_player.Pause();
         m_player.Stop();
         m_openSerial = 0;
+        m_openEntry.clear();
         // No seek back to 0 here: on a closed recording the seek step ends at once and
         // reports the end, whose handler stops again, round and round. Open starts at 0.
         StopPlaybackTimer();
@@ -377,9 +380,12 @@ bool CSamplePlayerDlg::OnKeyDown(int key, const QPoint& globalPos)
             break;
         case Qt::Key_Up:
         case Qt::Key_Down: {
+            // Over the list they move its selection, whatever has the focus (the time
+            // slider would seek).
             const QRect listRect(m_list->mapToGlobal(QPoint(0, 0)), m_list->size());
             if (m_list->isVisible() && listRect.contains(globalPos)) {
-                return false;
+                MoveListSelection(key == Qt::Key_Up ? -1 : 1);
+                break;
             }
             const int pos = viewer::SliderPos(volume);
             viewer::SetSliderPos(volume, key == Qt::Key_Up ? viewer::VolumeUp(pos) : viewer::VolumeDown(pos));
