@@ -175,6 +175,8 @@ public:
     void OnViewMap();
     void OnViewTwo();
     void OnMirror();
+    // Channels of the open recording (the player's ChannelCount); 1 while nothing is open.
+    int LoadedChannelCount(int* extra);
     int FrontPlace() const { return m_frontPos; }
     int RearPlace() const { return m_rearPos; }
     int MapPlace() const { return m_mapPos; }
@@ -188,6 +190,7 @@ public:
 
     // For checks.
     CQVZMediaPlayer& Player() { return m_player; }
+    const CDecoder& Decoder() const { return m_decoder; }
     CGraphStatic* Graph() const { return m_graph; }
     CGraphStatic::SeriesHandle Series(int axis) const { return m_series[axis]; }
     CPictureView* FrontView() const { return m_front; }
@@ -246,6 +249,9 @@ private:
     void MoveInto(QWidget* w, int x, int y, int width, int height);
     void MoveInto(QWidget* w, const QRect& place);
     void ComputeFullScreenRect();
+    // Flips the rear (and third) picture by the mirror box; clears the box when the open
+    // recording has no second picture.
+    void ApplyMirror();
 
     // mainwindow_telemetry.cpp
     void InitTelemetryDisplay();

@@ -109,10 +109,11 @@ bool CSamplePlayerDlg::OpenAndPlay(const std::string& entry)
     Control(IDC_MAP_ENLARGE)->setEnabled(false);
 
     int extra = 0;
-    const int channels = m_player.ChannelCount(&extra);
+    const int channels = LoadedChannelCount(&extra);
     if (channels >= 2 && !(channels == 2 && extra == 1)) {
         m_rearPos = 2;
     }
+    ApplyMirror();
     StartPlaybackTimer();
     ApplyVideoLayout();
     SetPlayVisible(false);
@@ -189,6 +190,7 @@ void CSamplePlayerDlg::OnStop()
         for (int id : {IDC_VIEW_TWO, IDC_VIEW_MAP, IDC_MIRROR}) {
             viewer::SetChecked(Control(id), false);
         }
+        ApplyMirror();
         m_frontPos = m_rearPos = m_mapPos = 0;
     }
     update();
@@ -284,7 +286,7 @@ void CSamplePlayerDlg::OnTick()
         Control(IDC_MAP)->setEnabled(true);
         Control(IDC_MAP_ENLARGE)->setEnabled(true);
         int extra = 0;
-        const int channels = m_player.ChannelCount(&extra);
+        const int channels = LoadedChannelCount(&extra);
         if (channels == 3 || (channels == 2 && extra == 0)) {
             Control(IDC_VIEW_MAP)->setEnabled(true);
             Control(IDC_VIEW_TWO)->setEnabled(true);
