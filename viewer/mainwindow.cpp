@@ -21,6 +21,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QTreeWidget>
+#include <QWindow>
 #include <cstdio>
 
 namespace {
@@ -102,6 +103,7 @@ bool CSamplePlayerDlg::OnInitDialog()
 
     m_background = LoadSkinBitmap(IDB_MAIN_BG);
     setFixedSize(kBackgroundWidth, kBackgroundHeight);
+    // Where the window system places windows itself (Wayland), this asks for nothing.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
     }
@@ -427,9 +429,12 @@ bool CSamplePlayerDlg::eventFilter(QObject* watched, QEvent* e)
 
 void CSamplePlayerDlg::mousePressEvent(QMouseEvent* e)
 {
-    // The frameless window is dragged by its background, except in full screen.
+    // The frameless window is dragged by its background, except in full screen. The window
+    // system moves it where it can (under Wayland nothing else can); where it cannot, as on
+    // X11 without a window manager, the window follows the mouse.
     if (e->button() == Qt::LeftButton && m_layoutMode != 2) {
-        m_dragging = true;
+        QWindow* handle = windowHandle();
+        m_dragging = handle == nullptr || !handle->startSystemMove();
         m_dragOffset = e->globalPosition().toPoint() - frameGeometry().topLeft();
     }
     QWidget::mousePressEvent(e);
