@@ -191,7 +191,7 @@ void CSamplePlayerDlg::InitControls()
     // Runs on the player's worker inside its text callback, under the player lock, so the
     // open number is that of the recording the line came from.
     m_telemetry.SetSignalsApplied([this](const CVehicleSignals::Table& table) {
-        QCoreApplication::postEvent(this, new CSignalsEvent(m_player.OpenSerial(), table));
+        PostWinEvent<CSignalsEvent>(this, m_player.OpenSerial(), table);
     });
     m_player.SetParser(&m_parser);
     m_player.SetDecoder(&m_decoder);
