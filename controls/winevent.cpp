@@ -12,11 +12,10 @@ const CWinEvent* CWinEvent::From(const QEvent* e)
 
 bool PostWinMessage(QObject* receiver, int message, qintptr wParam, qintptr lParam)
 {
-    if (receiver == nullptr || message < QEvent::User || message > QEvent::MaxUser) {
+    if (message < QEvent::User || message > QEvent::MaxUser) {
         return false;
     }
-    QCoreApplication::postEvent(receiver, new CWinEvent(message, wParam, lParam));
-    return true;
+    return PostWinEvent<CWinEvent>(receiver, message, wParam, lParam);
 }
 
 bool SendWinMessage(QObject* receiver, int message, qintptr wParam, qintptr lParam)

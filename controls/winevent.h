@@ -2,8 +2,10 @@
 // The message number is the event type, so every number used must be >= QEvent::User.
 #pragma once
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QtGlobal>
+#include <utility>
 
 class QObject;
 
@@ -35,6 +37,19 @@ private:
     qintptr m_wParam;
     qintptr m_lParam;
 };
+
+// Posts a message of class Event (a CWinEvent, or one that carries more) built from args to the
+// receiver's event queue; any thread. Every window message is made here, so a sanitizer can tell
+// the hand-over through Qt's queue from a race.
+template <class Event, class... Args>
+bool PostWinEvent(QObject* receiver, Args&&... args)
+{
+    if (receiver == nullptr) {
+        return false;
+    }
+    QCoreApplication::postEvent(receiver, new Event(std::forward<Args>(args)...));
+    return true;
+}
 
 // Posts (message, wParam, lParam) to the receiver's event queue; returns false when the receiver
 // is null or the message number is below QEvent::User.

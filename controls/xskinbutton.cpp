@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <utility>
 
 #include "controls/controlid.h"
 #include "controls/winevent.h"
@@ -260,6 +261,7 @@ void CxSkinButton::mouseDoubleClickEvent(QMouseEvent* e)
 void CxSkinButton::keyPressEvent(QKeyEvent* e)
 {
     if (e->key() == Qt::Key_Space && !e->isAutoRepeat()) {
+        m_spaceDown = true;
         if (m_kind == kCheckBox) {
             SetCheck(!m_checked);
         } else if (m_kind == kRadioButton) {
@@ -273,7 +275,11 @@ void CxSkinButton::keyPressEvent(QKeyEvent* e)
 void CxSkinButton::keyReleaseEvent(QKeyEvent* e)
 {
     if (e->key() == Qt::Key_Space && !e->isAutoRepeat()) {
-        emit clicked();
+        // A release whose press went elsewhere (the window took it as a key of its own) is
+        // not a click.
+        if (std::exchange(m_spaceDown, false)) {
+            emit clicked();
+        }
         return;
     }
     QWidget::keyReleaseEvent(e);
@@ -281,6 +287,7 @@ void CxSkinButton::keyReleaseEvent(QKeyEvent* e)
 
 void CxSkinButton::focusOutEvent(QFocusEvent* e)
 {
+    m_spaceDown = false;
     if (m_buttonDown) {
         m_buttonDown = false;
         m_pushed = false;

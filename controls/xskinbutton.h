@@ -52,7 +52,8 @@ public:
     QSize sizeHint() const override;
 
 signals:
-    // Released over the button (after a check box or radio changed its check), or Space released.
+    // Released over the button (after a check box or radio changed its check), or Space
+    // released after the button took its press.
     void clicked();
     void toggled(bool checked);
 
@@ -79,6 +80,7 @@ private:
     bool m_mouseOver = false;
     bool m_buttonDown = false;  // left button pressed on us and not yet released
     bool m_pushed = false;      // drawn pushed: down and the cursor over the button
+    bool m_spaceDown = false;   // Space pressed on us and not yet released
     QPixmap m_images[kImageCount];
     int m_drawMode = kDrawStretch;
     int m_border = 0;

@@ -319,6 +319,24 @@ bool CVehicleSignals::Lookup(std::string_view key, SignalPair* pair) const
     return true;
 }
 
+bool CVehicleSignals::Table::Lookup(std::string_view key, SignalPair* pair) const
+{
+    const int index = IndexOf(key);
+    if (index < 0) {
+        return false;
+    }
+    *pair = values[index];
+    return true;
+}
+
+CVehicleSignals::Table CVehicleSignals::Current() const
+{
+    Table table;
+    std::lock_guard<std::mutex> lock(m_lock);
+    std::copy(std::begin(m_values), std::end(m_values), table.values);
+    return table;
+}
+
 std::vector<std::pair<std::string, SignalPair>> CVehicleSignals::Snapshot() const
 {
     std::vector<std::pair<std::string, SignalPair>> out;
@@ -330,7 +348,7 @@ std::vector<std::pair<std::string, SignalPair>> CVehicleSignals::Snapshot() cons
     return out;
 }
 
-void CVehicleSignals::ApplyLine(std::string_view line)
+CVehicleSignals::Table CVehicleSignals::ApplyLine(std::string_view line)
 {
     // Parse first, then apply the whole line at once under the lock.
     int32_t current[kKeyCount];
@@ -360,11 +378,14 @@ void CVehicleSignals::ApplyLine(std::string_view line)
         }
         start = semicolon + 1;
     }
+    Table applied;
     std::lock_guard<std::mutex> lock(m_lock);
     for (int i = 0; i < kKeyCount; ++i) {
         m_values[i].previous = m_values[i].current;
         m_values[i].current = current[i];
+        applied.values[i] = m_values[i];
     }
+    return applied;
 }
 
 // ---------------------------------------------------------------- CTelemetryStore
@@ -378,12 +399,14 @@ void CTelemetryStore::OnTextPacket(const char* text, int length, int timeMs)
     // G and B records are text: they end at the first zero byte.
     const size_t textBytes = strnlen(text, available);
     switch (text[0]) {
-        case 'B':
-            m_signals.ApplyLine(std::string_view(text + 1, textBytes - 1));
+        case 'B': {
+            const CVehicleSignals::Table applied =
+                m_signals.ApplyLine(std::string_view(text + 1, textBytes - 1));
             if (m_signalsApplied) {
-                m_signalsApplied();
+                m_signalsApplied(applied);
             }
             break;
+        }
         case 'G': {
             // The second byte (normally '$') is not examined.
             if (textBytes < 7 || std::memcmp(text + 2, "GPRMC", 5) != 0) {

@@ -104,6 +104,14 @@ public:
     // "rpm", "wat", "spd", "Accel", "Break", "TurnSig", "GearPos", "steer_angle"
     static const char* const kKeys[kKeyCount];
 
+    // The whole table at one moment, in key order: a copy that the writer cannot change
+    // under a reader.
+    struct Table {
+        SignalPair values[kKeyCount];
+        // Exact (case-sensitive) lookup.
+        bool Lookup(std::string_view key, SignalPair* pair) const;
+    };
+
     CVehicleSignals() { Reset(); }
 
     // Every key back to (-1000, -1000).
@@ -114,10 +122,12 @@ public:
     bool Lookup(std::string_view key, SignalPair* pair) const;
     // All eight pairs in key order.
     std::vector<std::pair<std::string, SignalPair>> Snapshot() const;
+    Table Current() const;
 
     // Applies one line (UTF-8, without the lead "B"): every previous := current and every
-    // current := -1000, then each known key=value field sets its current value.
-    void ApplyLine(std::string_view line);
+    // current := -1000, then each known key=value field sets its current value. Returns the
+    // table as this line left it.
+    Table ApplyLine(std::string_view line);
 
 private:
     static int IndexOf(std::string_view key);
@@ -130,9 +140,9 @@ private:
 // on the player's delivery thread, the accessors on any thread.
 class CTelemetryStore {
 public:
-    // Called on the delivery thread after a vehicle-signal line was applied (the window
-    // turns it into its refresh event).
-    using SignalsApplied = std::function<void()>;
+    // Called on the delivery thread after a vehicle-signal line was applied, with the table
+    // as that line left it (the window hands it on in its refresh event).
+    using SignalsApplied = std::function<void(const CVehicleSignals::Table&)>;
 
     // Set before packets arrive.
     void SetSignalsApplied(SignalsApplied notice) { m_signalsApplied = std::move(notice); }

@@ -21,6 +21,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QTreeWidget>
+#include <QWindow>
 #include <cstdio>
 
 namespace {
@@ -102,6 +103,7 @@ bool CSamplePlayerDlg::OnInitDialog()
 
     m_background = LoadSkinBitmap(IDB_MAIN_BG);
     setFixedSize(kBackgroundWidth, kBackgroundHeight);
+    // Where the window system places windows itself (Wayland), this asks for nothing.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
     }
@@ -186,7 +188,11 @@ void CSamplePlayerDlg::InitControls()
     m_mapView->setGeometry(650, 268, 0, 0);
 
     // The engine: wired once, started once.
-    m_telemetry.SetSignalsApplied([this] { PostWinMessage(this, WM_SIGNALS_APPLIED, 0, 0); });
+    // Runs on the player's worker inside its text callback, under the player lock, so the
+    // open number is that of the recording the line came from.
+    m_telemetry.SetSignalsApplied([this](const CVehicleSignals::Table& table) {
+        PostWinEvent<CSignalsEvent>(this, m_player.OpenSerial(), table);
+    });
     m_player.SetParser(&m_parser);
     m_player.SetDecoder(&m_decoder);
     m_player.SetAudio(&m_waveBox);
@@ -366,15 +372,26 @@ void CSamplePlayerDlg::OnDestroy()
 bool CSamplePlayerDlg::event(QEvent* e)
 {
     if (const CWinEvent* msg = CWinEvent::From(e)) {
+        // Posted before shutdown began, delivered after: what they would act on is gone.
+        if (m_destroyed) {
+            return true;
+        }
         switch (msg->message()) {
             case WM_CARD_CHANGED:
                 OnCardChanged();
                 return true;
             case WM_SIGNALS_APPLIED:
-                RefreshVehicleSignals();
+                if (const auto* signalsEvent = dynamic_cast<const CSignalsEvent*>(msg);
+                    signalsEvent != nullptr && msg->wParam() == m_openSerial) {
+                    RefreshVehicleSignals(signalsEvent->Signals());
+                }
                 return true;
             case WM_MEDIA_END:
-                OnMediaEnd();
+                // The end of an open the window no longer shows (stopped, or another opened
+                // since) must not step to another row.
+                if (msg->wParam() == m_openSerial) {
+                    OnMediaEnd();
+                }
                 return true;
             case WM_SLIDER_SETTLED:
                 OnSliderSettled(static_cast<int>(msg->wParam()), static_cast<int>(msg->lParam()));
@@ -413,9 +430,12 @@ bool CSamplePlayerDlg::eventFilter(QObject* watched, QEvent* e)
 
 void CSamplePlayerDlg::mousePressEvent(QMouseEvent* e)
 {
-    // The frameless window is dragged by its background, except in full screen.
+    // The frameless window is dragged by its background, except in full screen. The window
+    // system moves it where it can (under Wayland nothing else can); where it cannot, as on
+    // X11 without a window manager, the window follows the mouse.
     if (e->button() == Qt::LeftButton && m_layoutMode != 2) {
-        m_dragging = true;
+        QWindow* handle = windowHandle();
+        m_dragging = handle == nullptr || !handle->startSystemMove();
         m_dragOffset = e->globalPosition().toPoint() - frameGeometry().topLeft();
     }
     QWidget::mousePressEvent(e);

@@ -4,6 +4,7 @@
 // on the GUI thread unless a function says otherwise.
 #pragma once
 
+#include "controls/winevent.h"
 #include "engine/decoder.h"
 #include "engine/mediaplayer.h"
 #include "engine/wavebox.h"
@@ -84,11 +85,27 @@ enum MainControlId {
     IDC_LABEL_LAST = 801,
 };
 
-// Private messages, posted as CWinEvent.
+// Private messages, posted as CWinEvent. Those the engine's callbacks post carry the
+// player's open number (CQVZMediaPlayer::OpenSerial) as wParam; the window drops those of
+// any open but the one it shows.
 constexpr int WM_CARD_CHANGED = 0x045A;
 constexpr int WM_SIGNALS_APPLIED = 0x0464;
 constexpr int WM_CH3_RETURN = 0x04C8;
 constexpr int WM_MEDIA_END = 0x07E8;
+
+// WM_SIGNALS_APPLIED with the vehicle-signal table as the line left it, so the window never
+// reads the table the worker goes on writing.
+class CSignalsEvent : public CWinEvent {
+public:
+    CSignalsEvent(int openSerial, const CVehicleSignals::Table& table)
+        : CWinEvent(WM_SIGNALS_APPLIED, openSerial, 0), m_table(table)
+    {
+    }
+    const CVehicleSignals::Table& Signals() const { return m_table; }
+
+private:
+    CVehicleSignals::Table m_table;
+};
 
 // Playback timer id and period.
 constexpr int kPlaybackTimerId = 100;
@@ -146,6 +163,8 @@ public:
     // True when the key-down was handled or swallowed.
     bool OnKeyDown(int key, const QPoint& globalPos);
     int CurrentRow() const { return m_currentRow; }
+    // The player's number of the open the window shows; 0 while nothing is open.
+    int OpenSerial() const { return m_openSerial; }
 
     // ---- device settings (mainwindow_settings.cpp)
     // Button 377 and F3: pauses, then edits the camera's configuration on the card.
@@ -160,6 +179,8 @@ public:
     void OnViewMap();
     void OnViewTwo();
     void OnMirror();
+    // Channels of the open recording (the player's ChannelCount); 1 while nothing is open.
+    int LoadedChannelCount(int* extra);
     int FrontPlace() const { return m_frontPos; }
     int RearPlace() const { return m_rearPos; }
     int MapPlace() const { return m_mapPos; }
@@ -167,12 +188,13 @@ public:
     // ---- telemetry display (mainwindow_telemetry.cpp)
     void UpdateChart(int second);
     void ResetChart(bool baselinePoint);
-    void RefreshVehicleSignals();
+    void RefreshVehicleSignals(const CVehicleSignals::Table& table);
     void ResetIndicators();
     CTelemetryStore& Telemetry() { return m_telemetry; }
 
     // For checks.
     CQVZMediaPlayer& Player() { return m_player; }
+    const CDecoder& Decoder() const { return m_decoder; }
     CGraphStatic* Graph() const { return m_graph; }
     CGraphStatic::SeriesHandle Series(int axis) const { return m_series[axis]; }
     CPictureView* FrontView() const { return m_front; }
@@ -215,6 +237,9 @@ private:
     void OnCardChanged();
     void FillList(const std::vector<std::string>& entries);
     void SelectRow(int row, bool focus);
+    int RowOfEntry(const QString& entry) const;
+    // Moves the list's selection by step rows, as the list's own arrow keys do.
+    void MoveListSelection(int step);
 
     // mainwindow_playback.cpp
     void SetPlayVisible(bool playVisible);
@@ -228,6 +253,9 @@ private:
     void MoveInto(QWidget* w, int x, int y, int width, int height);
     void MoveInto(QWidget* w, const QRect& place);
     void ComputeFullScreenRect();
+    // Flips the rear (and third) picture by the mirror box; clears the box when the open
+    // recording has no second picture.
+    void ApplyMirror();
 
     // mainwindow_telemetry.cpp
     void InitTelemetryDisplay();
@@ -257,6 +285,8 @@ private:
 
     // GUI-thread state.
     int m_currentRow = -1;
+    int m_openSerial = 0;  // the player's number of the open shown; 0 none
+    QString m_openEntry;   // its list text (column 1); empty with none
     int64_t m_totalSeconds = 0;
     bool m_busy = false;  // an export runs
     int m_layoutMode = 1;

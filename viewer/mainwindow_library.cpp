@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QTreeWidget>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -146,6 +147,18 @@ void CSamplePlayerDlg::ListCategory(int category)
 {
     m_list->clear();
     FillList(viewer::ListForButton(m_mubContext, m_mubID, category));
+    // Rows are numbered anew: the recording open keeps its row where the new list has it,
+    // so its end steps from the right place; elsewhere it has none.
+    m_currentRow = m_openEntry.isEmpty() ? -1 : RowOfEntry(m_openEntry);
+    if (m_currentRow >= 0) {
+        SelectRow(m_currentRow, false);
+    }
+}
+
+int CSamplePlayerDlg::RowOfEntry(const QString& entry) const
+{
+    const QList<QTreeWidgetItem*> found = m_list->findItems(entry, Qt::MatchExactly, kColEntry);
+    return found.isEmpty() ? -1 : m_list->indexOfTopLevelItem(found.first());
 }
 
 void CSamplePlayerDlg::FillList(const std::vector<std::string>& entries)
@@ -195,6 +208,18 @@ void CSamplePlayerDlg::SelectRow(int row, bool focus)
     if (focus) {
         m_list->setFocus();
     }
+}
+
+void CSamplePlayerDlg::MoveListSelection(int step)
+{
+    const int count = RowCount();
+    if (count == 0) {
+        return;
+    }
+    const int current = m_list->indexOfTopLevelItem(m_list->currentItem());
+    const int row = current < 0 ? 0 : std::clamp(current + step, 0, count - 1);
+    SelectRow(row, false);
+    m_list->scrollToItem(m_list->topLevelItem(row));
 }
 
 void CSamplePlayerDlg::OnRowDoubleClicked(int row)

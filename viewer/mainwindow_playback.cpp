@@ -23,11 +23,11 @@ constexpr int kStateStopped = 2;
 
 }  // namespace
 
-// Runs on the player's worker thread.
-void CSamplePlayerDlg::OnPlayerEvent(void* user, int event, int, int)
+// Runs on the player's worker thread; a is the number of the open that ended.
+void CSamplePlayerDlg::OnPlayerEvent(void* user, int event, int a, int)
 {
-    if (event == 1) {
-        PostWinMessage(static_cast<CSamplePlayerDlg*>(user), WM_MEDIA_END, 0, 0);
+    if (event == CQVZMediaPlayer::kEventEnd) {
+        PostWinMessage(static_cast<CSamplePlayerDlg*>(user), WM_MEDIA_END, a, 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
@@ -79,8 +79,12 @@ bool CSamplePlayerDlg::OpenAndPlay(const std::string& entry)
     SetLibraryContext(m_mubContext);
     m_player.Pause();
     m_player.Stop();
+    m_openSerial = 0;
+    m_openEntry.clear();
 
+    // The worker is idle now: nothing of the previous recording reaches the store after this.
     m_telemetry.Samples().Clear();
+    m_telemetry.Signals().Reset();
     SetSpeedText("Km/h");
     ResetChart(false);
     ResetIndicators();
@@ -89,6 +93,8 @@ bool CSamplePlayerDlg::OpenAndPlay(const std::string& entry)
         OnNext();
         return false;
     }
+    m_openSerial = m_player.OpenSerial();
+    m_openEntry = QString::fromStdString(entry);
     m_totalSeconds = viewer::TotalSecondsFor(m_player.DurationMs());
     viewer::SetSliderRange(Control(IDC_POSITION), 0, static_cast<int>(m_totalSeconds));
     UpdateTimeLabels(0, m_totalSeconds);
@@ -103,10 +109,11 @@ bool CSamplePlayerDlg::OpenAndPlay(const std::string& entry)
     Control(IDC_MAP_ENLARGE)->setEnabled(false);
 
     int extra = 0;
-    const int channels = m_player.ChannelCount(&extra);
+    const int channels = LoadedChannelCount(&extra);
     if (channels >= 2 && !(channels == 2 && extra == 1)) {
         m_rearPos = 2;
     }
+    ApplyMirror();
     StartPlaybackTimer();
     ApplyVideoLayout();
     SetPlayVisible(false);
@@ -161,6 +168,8 @@ void CSamplePlayerDlg::OnStop()
 
         m_player.Pause();
         m_player.Stop();
+        m_openSerial = 0;
+        m_openEntry.clear();
         // No seek back to 0 here: on a closed recording the seek step ends at once and
         // reports the end, whose handler stops again, round and round. Open starts at 0.
         StopPlaybackTimer();
@@ -181,6 +190,7 @@ void CSamplePlayerDlg::OnStop()
         for (int id : {IDC_VIEW_TWO, IDC_VIEW_MAP, IDC_MIRROR}) {
             viewer::SetChecked(Control(id), false);
         }
+        ApplyMirror();
         m_frontPos = m_rearPos = m_mapPos = 0;
     }
     update();
@@ -276,7 +286,7 @@ void CSamplePlayerDlg::OnTick()
         Control(IDC_MAP)->setEnabled(true);
         Control(IDC_MAP_ENLARGE)->setEnabled(true);
         int extra = 0;
-        const int channels = m_player.ChannelCount(&extra);
+        const int channels = LoadedChannelCount(&extra);
         if (channels == 3 || (channels == 2 && extra == 0)) {
             Control(IDC_VIEW_MAP)->setEnabled(true);
             Control(IDC_VIEW_TWO)->setEnabled(true);
@@ -372,9 +382,12 @@ bool CSamplePlayerDlg::OnKeyDown(int key, const QPoint& globalPos)
             break;
         case Qt::Key_Up:
         case Qt::Key_Down: {
+            // Over the list they move its selection, whatever has the focus (the time
+            // slider would seek).
             const QRect listRect(m_list->mapToGlobal(QPoint(0, 0)), m_list->size());
             if (m_list->isVisible() && listRect.contains(globalPos)) {
-                return false;
+                MoveListSelection(key == Qt::Key_Up ? -1 : 1);
+                break;
             }
             const int pos = viewer::SliderPos(volume);
             viewer::SetSliderPos(volume, key == Qt::Key_Up ? viewer::VolumeUp(pos) : viewer::VolumeDown(pos));

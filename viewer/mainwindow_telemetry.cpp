@@ -117,12 +117,11 @@ void CSamplePlayerDlg::ResetIndicators()
     }
 }
 
-void CSamplePlayerDlg::RefreshVehicleSignals()
+void CSamplePlayerDlg::RefreshVehicleSignals(const CVehicleSignals::Table& table)
 {
     if (m_layoutMode == 2) {
         return;
     }
-    const CVehicleSignals& table = m_telemetry.Signals();
     SignalPair turn, accel, brake, gear;
     table.Lookup("TurnSig", &turn);
     table.Lookup("Accel", &accel);

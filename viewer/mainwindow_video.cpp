@@ -88,7 +88,7 @@ void CSamplePlayerDlg::OnSwap()
     std::printf("OnBnClickedButtonChangeView()\n");
     std::fflush(stdout);
     int extra = 0;
-    if (m_busy || m_player.ChannelCount(&extra) < 2) {
+    if (m_busy || LoadedChannelCount(&extra) < 2) {
         return;
     }
     SwapChannels();
@@ -98,7 +98,7 @@ void CSamplePlayerDlg::OnSwap()
 void CSamplePlayerDlg::OnViewMap()
 {
     int extra = 0;
-    if (m_busy || m_player.ChannelCount(&extra) < 2) {
+    if (m_busy || LoadedChannelCount(&extra) < 2) {
         Box(Control(IDC_VIEW_MAP))->setChecked(m_mapPos == 2);
         return;
     }
@@ -122,7 +122,7 @@ void CSamplePlayerDlg::OnViewMap()
 void CSamplePlayerDlg::OnViewTwo()
 {
     int extra = 0;
-    const int channels = m_player.ChannelCount(&extra);
+    const int channels = LoadedChannelCount(&extra);
     if (m_busy || channels < 2 || (channels == 2 && extra == 1)) {
         Box(Control(IDC_VIEW_TWO))->setChecked(m_frontPos == 2 || m_rearPos == 2);
         return;
@@ -146,17 +146,29 @@ void CSamplePlayerDlg::OnMirror()
     if (m_busy) {
         return;
     }
+    ApplyMirror();
+}
+
+void CSamplePlayerDlg::ApplyMirror()
+{
     int extra = 0;
     auto box = Box(Control(IDC_MIRROR));
-    if (m_player.ChannelCount(&extra) < 2) {
+    if (LoadedChannelCount(&extra) < 2) {
         box->setChecked(false);
-        return;
     }
     const int mode = box->isChecked() ? 3 : 0;
-    if (extra == 1) {
-        m_player.SetFlipMode(2, mode);
-    }
     m_player.SetFlipMode(1, mode);
+    m_player.SetFlipMode(2, extra == 1 ? mode : 0);
+}
+
+int CSamplePlayerDlg::LoadedChannelCount(int* extra)
+{
+    // The player keeps the last recording's name after Stop (and after the card is gone),
+    // so with nothing open the window does not ask it.
+    if (m_openSerial == 0) {
+        return 1;
+    }
+    return m_player.ChannelCount(extra);
 }
 
 void CSamplePlayerDlg::SetThirdChannelAvailable(bool available)
@@ -168,7 +180,7 @@ void CSamplePlayerDlg::ApplyVideoLayout()
 {
     Box(Control(IDC_VIEW_MAP))->setChecked(false);
     int extra = 0;
-    const int channels = m_player.ChannelCount(&extra);
+    const int channels = LoadedChannelCount(&extra);
     QWidget* swap = Control(IDC_SWAP);
     if (channels == 1) {
         swap->setEnabled(false);
@@ -177,9 +189,8 @@ void CSamplePlayerDlg::ApplyVideoLayout()
         SetThirdChannelAvailable(false);
     } else {
         SetThirdChannelAvailable(extra == 1);
-        if (channels > 2 || (channels == 2 && extra == 0)) {
-            swap->setEnabled(true);
-        }
+        // Front and third only (E): no rear picture to swap with, whatever played before.
+        swap->setEnabled(channels > 2 || (channels == 2 && extra == 0));
     }
     auto viewTwo = Box(Control(IDC_VIEW_TWO));
     auto viewMap = Box(Control(IDC_VIEW_MAP));

@@ -208,14 +208,39 @@ TEST_F(SkinBoxTest, PushKindNeverStaysCheckedAndLosingFocusEndsThePress)
     Click(push, QPoint(5, 5));
     EXPECT_FALSE(push->GetCheck());
 
+    ActivateAndWait(parent.get());
     Press(box, QPoint(5, 5));
     EXPECT_TRUE(box->IsButtonDown());
     push->setFocus();
     QApplication::processEvents();
-    if (push->hasFocus()) {
-        EXPECT_FALSE(box->IsButtonDown());
-        EXPECT_FALSE(box->IsPushed());
-    }
+    ASSERT_TRUE(push->hasFocus());
+    EXPECT_FALSE(box->IsButtonDown());
+    EXPECT_FALSE(box->IsPushed());
+}
+
+// The window that owns the Space key takes its press; the release alone is no click.
+TEST_F(SkinBoxTest, SpaceClicksOnlyAfterAPressItTook)
+{
+    CxSkinButton* box = Make(CxSkinButton::kCheckBox, 386, QPoint(0, 0));
+    ActivateAndWait(parent.get());
+    box->setFocus();
+    ASSERT_TRUE(box->hasFocus());
+    QSignalSpy clicked(box, &CxSkinButton::clicked);
+
+    QTest::keyRelease(box, Qt::Key_Space);
+    EXPECT_EQ(clicked.count(), 0);
+    EXPECT_FALSE(box->GetCheck());
+
+    QTest::keyClick(box, Qt::Key_Space);
+    EXPECT_EQ(clicked.count(), 1);
+    EXPECT_TRUE(box->GetCheck());
+
+    // A press cut short by losing the focus does not click on a later release.
+    QTest::keyPress(box, Qt::Key_Space);
+    parent->setFocus();
+    ASSERT_FALSE(box->hasFocus());
+    QTest::keyRelease(box, Qt::Key_Space);
+    EXPECT_EQ(clicked.count(), 1);
 }
 
 TEST(SkinButton, KindFromTemplateStyle)

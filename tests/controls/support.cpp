@@ -49,6 +49,13 @@ void ShowAndWait(QWidget* top)
     (void)QTest::qWaitForWindowExposed(top);
 }
 
+void ActivateAndWait(QWidget* top)
+{
+    ShowAndWait(top);
+    top->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(top));
+}
+
 void Flush()
 {
     QCoreApplication::sendPostedEvents();

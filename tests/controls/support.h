@@ -30,6 +30,9 @@ protected:
 
 // Shows the window and waits until it can take input.
 void ShowAndWait(QWidget* top);
+// Shows and activates it, so that its widgets can take the keyboard focus; fails the test
+// when it never becomes active.
+void ActivateAndWait(QWidget* top);
 // Delivers posted events (window messages, radio unchecks).
 void Flush();
 

@@ -188,7 +188,11 @@ TEST(TextPackets, VehicleSignalLines)
 {
     CTelemetryStore store;
     int notices = 0;
-    store.SetSignalsApplied([&] { ++notices; });
+    CVehicleSignals::Table handed;
+    store.SetSignalsApplied([&](const CVehicleSignals::Table& table) {
+        ++notices;
+        handed = table;
+    });
     const auto snapshot = store.Signals().Snapshot();
     ASSERT_EQ(snapshot.size(), 8u);
     EXPECT_EQ(snapshot.front().first, "rpm");
@@ -205,6 +209,12 @@ TEST(TextPackets, VehicleSignalLines)
     EXPECT_EQ(Signal(store, "wat").previous, 90);
     EXPECT_EQ(Signal(store, "TurnSig").previous, -1);
     EXPECT_EQ(Signal(store, "GearPos").current, kSignalAbsent);
+    // The notice hands the table as the line left it.
+    SignalPair handedRpm;
+    ASSERT_TRUE(handed.Lookup("rpm", &handedRpm));
+    EXPECT_EQ(handedRpm.current, 2000);
+    EXPECT_EQ(handedRpm.previous, kSignalAbsent);
+    EXPECT_FALSE(handed.Lookup("RPM", &handedRpm));
 
     Deliver(store, "Bspd", 0);
     EXPECT_EQ(Signal(store, "spd").current, 0);

@@ -1,6 +1,7 @@
 // The whole viewer on a sample card: the real main window, engine and card library.
 #include "controls/controlid.h"
 #include "controls/winevent.h"
+#include "controls/xskinbutton.h"
 #include "platform/waveout.h"
 #include "res/strings.h"
 #include "viewer/mainwindow.h"
@@ -18,6 +19,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -50,6 +52,20 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kWaitMs)
     return true;
 }
 
+// Waits with the window's messages left in the queue, as while a handler runs.
+bool WaitWithoutEvents(const std::function<bool()>& done)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > kWaitMs) {
+            return false;
+        }
+        QThread::msleep(5);
+    }
+    return true;
+}
+
 void Pump(int ms)
 {
     QElapsedTimer timer;
@@ -67,6 +83,44 @@ std::string ReadAll(const std::string& path)
     s << in.rdbuf();
     return s.str();
 }
+
+DWORD DeviceVolume()
+{
+    DWORD v = 0xDEAD;
+    waveOutGetVolume(nullptr, &v);
+    return v;
+}
+
+// Sees the window messages and key presses an object receives, before it handles them.
+class Tap : public QObject {
+public:
+    explicit Tap(QObject* target) : m_target(target) { target->installEventFilter(this); }
+    ~Tap() override { m_target->removeEventFilter(this); }
+    int Count(int message) const
+    {
+        return static_cast<int>(std::count(messages.begin(), messages.end(), message));
+    }
+
+    std::vector<int> messages;
+    std::vector<std::pair<qintptr, CVehicleSignals::Table>> signalTables;  // (open number, table)
+    int keyPresses = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        keyPresses += e->type() == QEvent::KeyPress;
+        if (const CWinEvent* msg = CWinEvent::From(e)) {
+            messages.push_back(msg->message());
+            if (const auto* table = dynamic_cast<const CSignalsEvent*>(msg)) {
+                signalTables.emplace_back(msg->wParam(), table->Signals());
+            }
+        }
+        return false;
+    }
+
+private:
+    QObject* m_target;
+};
 
 class ViewerApp : public ::testing::Test {
 protected:
@@ -86,12 +140,37 @@ protected:
         dlg->OnInitDialog();
         dlg->show();
         ASSERT_TRUE(WaitUntil([this] { return dlg->RowCount() > 0; })) << "the card was never listed";
+        // Up and Down act on the list while the cursor is over it: keep it elsewhere.
+        QCursor::setPos(dlg->mapToGlobal(QPoint(300, 300)));
     }
 
     void TearDown() override { dlg.reset(); }
 
     QString Label(int id) const { return static_cast<QLabel*>(dlg->Control(id))->text(); }
     QTreeWidget* List() const { return static_cast<QTreeWidget*>(dlg->Control(IDC_LIST)); }
+    void ClickButton(int id) { qobject_cast<QAbstractButton*>(dlg->Control(id))->click(); }
+    bool Activate()
+    {
+        dlg->activateWindow();
+        return QTest::qWaitForWindowActive(dlg.get());
+    }
+    QString EntryName(int row) const { return dlg->RowText(row, 1).section(',', 0, 0); }
+    // The row of the newest recording with this channel letter, after listing every category.
+    int RowWithLetter(char letter)
+    {
+        ClickButton(IDC_CAT_ALL);
+        for (int row = 0; row < dlg->RowCount(); ++row) {
+            if (EntryName(row).endsWith(QString("_%1.avi").arg(letter))) {
+                return row;
+            }
+        }
+        return -1;
+    }
+    // The file on the card behind a driving row.
+    std::string RecordingFile(int row) const
+    {
+        return card + "/RECORD/DRIVING/" + EntryName(row).replace(".avi", ".mub").toStdString();
+    }
 
     void DoubleClickRow(int row)
     {
@@ -197,10 +276,62 @@ TEST_F(ViewerApp, KeysOutsideTheTableAreSwallowedAndUpStopsAt99)
     viewer::SetSliderPos(volume, 97);
     QTest::keyClick(dlg.get(), Qt::Key_Up);
     EXPECT_EQ(viewer::SliderPos(volume), 99);
-    QTest::keyClick(dlg.get(), Qt::Key_Tab);
-    QTest::keyClick(dlg.get(), Qt::Key_Escape);
+
+    // Neither reaches the focused list (Tab would move the focus on), and nothing changes.
+    ASSERT_TRUE(Activate());
+    List()->setFocus();
+    ASSERT_TRUE(List()->hasFocus());
+    Tap seen(List());
+    for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Escape}) {
+        QTest::keyClick(List(), key);
+    }
+    Pump(50);
+    EXPECT_EQ(seen.keyPresses, 0);
+    EXPECT_TRUE(List()->hasFocus());
     EXPECT_TRUE(dlg->isVisible());
     EXPECT_EQ(viewer::SliderPos(volume), 99);
+    EXPECT_EQ(dlg->OpenSerial(), 0);
+    EXPECT_EQ(dlg->CurrentRow(), -1);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(ViewerApp, UpDownOverTheListMoveItsSelectionNotTheFocusedTimeSlider)
+{
+    ClickButton(IDC_CAT_ALL);
+    QWidget* slider = dlg->Control(IDC_POSITION);
+    QWidget* volume = dlg->Control(IDC_VOLUME);
+    viewer::SetSliderRange(slider, 0, 60);
+    viewer::SetSliderPos(slider, 10);
+    viewer::SetSliderPos(volume, 50);
+    List()->setCurrentItem(List()->topLevelItem(3));
+    ASSERT_TRUE(Activate());
+    slider->setFocus();
+    ASSERT_TRUE(slider->hasFocus());
+    Tap tap(dlg.get());
+    const QPoint overList = List()->mapToGlobal(List()->rect().center());
+    const QPoint elsewhere = dlg->mapToGlobal(QPoint(300, 300));
+    struct Case {
+        bool overList;
+        Qt::Key key;
+        int row;
+        int volume;
+    };
+    const Case cases[] = {
+        {true, Qt::Key_Down, 4, 50}, {true, Qt::Key_Up, 3, 50},    {true, Qt::Key_Up, 2, 50},
+        {false, Qt::Key_Up, 2, 55},  {false, Qt::Key_Down, 2, 50},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "over the list " << c.overList << ", key " << c.key);
+        QCursor::setPos(c.overList ? overList : elsewhere);
+        ASSERT_EQ(QCursor::pos(), c.overList ? overList : elsewhere);
+        QTest::keyClick(slider, c.key);
+        Pump(20);
+        EXPECT_EQ(List()->indexOfTopLevelItem(List()->currentItem()), c.row);
+        EXPECT_EQ(viewer::SliderPos(volume), c.volume);
+    }
+    EXPECT_EQ(viewer::SliderPos(slider), 10);
+    EXPECT_EQ(tap.Count(WM_SLIDER_SETTLED), 0);  // no seek
+    EXPECT_TRUE(slider->hasFocus());
 }
 
 TEST_F(ViewerApp, StopResetsTheLabels)
@@ -237,6 +368,25 @@ TEST_F(ViewerApp, RemovingTheCardEmptiesTheListOnce)
     EXPECT_EQ(Label(IDC_SPEED), "Km/h");
     EXPECT_EQ(Label(IDC_CURTIME), "00:00:00");
     EXPECT_EQ(dlg->CurrentRow(), -1);
+    // The three-channel recording is gone with the card: the layout is that of no recording.
+    int extra = 0;
+    EXPECT_EQ(dlg->LoadedChannelCount(&extra), 1);
+    EXPECT_FALSE(dlg->Control(IDC_SWAP)->isEnabled());
+    EXPECT_FALSE(dlg->Control(IDC_CH3)->isEnabled());
+    EXPECT_FALSE(dlg->RearView()->isVisible());
+}
+
+// The card watch saw the card go just before the window closed: its notice comes too late.
+TEST_F(ViewerApp, CardNoticeArrivingAfterTheWindowClosedIsIgnored)
+{
+    const QString question = LocalizedString(1115);
+    std::filesystem::remove_all(card);
+    ASSERT_TRUE(WaitWithoutEvents([&] { return dlg->CardId() == 0; }));
+    ClickButton(IDC_QUIT);
+    ASSERT_FALSE(dlg->isVisible());
+    Pump(300);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], question);
 }
 
 TEST_F(ViewerApp, QuitWithYesWritesBothKeys)
@@ -324,11 +474,7 @@ TEST_F(ViewerApp, VolumeZeroMutesAndMuteBoxSilences)
 {
     QWidget* volume = dlg->Control(IDC_VOLUME);
     QWidget* mute = dlg->Control(IDC_MUTE);
-    const auto deviceVolume = [] {
-        DWORD v = 0xDEAD;
-        waveOutGetVolume(nullptr, &v);
-        return v;
-    };
+    const auto deviceVolume = DeviceVolume;
     EXPECT_EQ(deviceVolume(), (32767u << 16) | 32767u);  // the default 50
 
     viewer::SetSliderPos(volume, 0);
@@ -347,6 +493,187 @@ TEST_F(ViewerApp, VolumeZeroMutesAndMuteBoxSilences)
     QTest::mouseClick(mute, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_FALSE(viewer::IsChecked(mute));
     EXPECT_EQ(deviceVolume(), (3276u << 16) | 3276u);
+}
+
+// Space belongs to the window (it plays here): the mute box that has the focus sees only its
+// release and must not take it for a second click.
+TEST_F(ViewerApp, SpaceAfterClickingMuteDoesNotClickItAgain)
+{
+    auto* mute = qobject_cast<CxSkinButton*>(dlg->Control(IDC_MUTE));
+    ASSERT_NE(mute, nullptr);
+    ASSERT_TRUE(Activate());
+    QSignalSpy clicks(mute, &CxSkinButton::clicked);
+    QTest::mouseClick(mute, Qt::LeftButton, {}, QPoint(5, 5));
+    ASSERT_TRUE(mute->hasFocus());
+    ASSERT_TRUE(mute->GetCheck());
+    QTest::keyClick(mute, Qt::Key_Space);
+    EXPECT_TRUE(dlg->Control(IDC_PLAY)->isHidden());
+    EXPECT_EQ(clicks.count(), 1);
+    EXPECT_TRUE(mute->GetCheck());
+    EXPECT_EQ(DeviceVolume(), 0u);
+}
+
+TEST_F(ViewerApp, StopWithMirrorOnLeavesRearAndThirdUnflipped)
+{
+    DoubleClickRow(0);  // the "T" recording: rear and third
+    ASSERT_TRUE(WaitPlaying());
+    QWidget* mirror = dlg->Control(IDC_MIRROR);
+    QTest::mouseClick(mirror, Qt::LeftButton, {}, QPoint(5, 5));
+    ASSERT_TRUE(viewer::IsChecked(mirror));
+    EXPECT_EQ(dlg->Decoder().FlipMode(1), 3);
+    EXPECT_EQ(dlg->Decoder().FlipMode(2), 3);
+    ClickButton(IDC_STOP);
+    EXPECT_FALSE(viewer::IsChecked(mirror));
+    EXPECT_EQ(dlg->Decoder().FlipMode(1), 0);
+    EXPECT_EQ(dlg->Decoder().FlipMode(2), 0);
+}
+
+// The engine posts the end of a recording, and the end of an open that failed, from its
+// worker; by the time the window sees it, the user may have opened another row.
+TEST_F(ViewerApp, EndOfAnEarlierOpenDoesNotStepAwayFromTheOneOpenedSince)
+{
+    for (const bool failOpen : {false, true}) {
+        SCOPED_TRACE(failOpen ? "failed open" : "played to its end");
+        if (failOpen) {
+            ASSERT_TRUE(std::filesystem::remove(RecordingFile(1)));
+        }
+        dlg->OnRowDoubleClicked(1);
+        const int first = dlg->OpenSerial();
+        ASSERT_GT(first, 0);
+        if (!failOpen) {
+            ASSERT_TRUE(WaitPlaying());
+            dlg->Player().SeekMs(dlg->Player().DurationMs() - 500);
+        }
+        // The worker ends by itself and posts; the message waits in the queue.
+        ASSERT_TRUE(WaitWithoutEvents([&] { return dlg->Player().RunMode() == CQVZMediaPlayer::kIdle; }));
+        dlg->OnRowDoubleClicked(0);
+        ASSERT_GT(dlg->OpenSerial(), first);
+        Pump(300);
+        EXPECT_EQ(dlg->CurrentRow(), 0);
+        EXPECT_TRUE(WaitPlaying());
+        // The end of the open shown still steps on: past row 0 it stops.
+        SendWinMessage(dlg.get(), WM_MEDIA_END, dlg->OpenSerial(), 0);
+        EXPECT_EQ(dlg->CurrentRow(), -1);
+        EXPECT_EQ(dlg->OpenSerial(), 0);
+    }
+}
+
+TEST_F(ViewerApp, VehicleSignalsOfAnotherOpenAreIgnored)
+{
+    CVehicleSignals::Table table;
+    table.values[6].current = 4;  // "GearPos": D
+    for (const auto& [serial, shown] : {std::pair{dlg->OpenSerial() + 1, false}, {dlg->OpenSerial(), true}}) {
+        const int before = dlg->SignalUpdates(IDC_SIG_GEAR);
+        QCoreApplication::postEvent(dlg.get(), new CSignalsEvent(serial, table));
+        Pump(50);
+        EXPECT_EQ(dlg->SignalUpdates(IDC_SIG_GEAR), before + (shown ? 1 : 0)) << serial;
+    }
+    EXPECT_EQ(viewer::PictureId(dlg->Control(IDC_SIG_GEAR)), 812);
+}
+
+// The table starts empty with each recording, so its first line shows every value it has.
+TEST_F(ViewerApp, OpeningStartsTheVehicleSignalsAfresh)
+{
+    const std::string last = "Brpm=2000;wat=90;spd=57;Accel=1;Break=1;TurnSig=1;GearPos=4;steer_angle=5";
+    dlg->Telemetry().OnTextPacket(last.c_str(), static_cast<int>(last.size()) + 1, 0);
+    Tap tap(dlg.get());
+    DoubleClickRow(1);
+    const int serial = dlg->OpenSerial();
+    const auto firstOfThisOpen = [&]() -> const CVehicleSignals::Table* {
+        for (const auto& [from, table] : tap.signalTables) {
+            if (from == serial) {
+                return &table;
+            }
+        }
+        return nullptr;
+    };
+    ASSERT_TRUE(WaitUntil([&] { return firstOfThisOpen() != nullptr; }));
+    for (int i = 0; i < CVehicleSignals::kKeyCount; ++i) {
+        EXPECT_EQ(firstOfThisOpen()->values[i].previous, kSignalAbsent) << CVehicleSignals::kKeys[i];
+    }
+}
+
+TEST_F(ViewerApp, RelistingKeepsTheRowOfTheOpenRecordingOrClearsIt)
+{
+    DoubleClickRow(0);
+    ASSERT_TRUE(WaitPlaying());
+    const QString entry = dlg->RowText(0, 1);
+    struct Case {
+        const char* how;
+        std::function<void()> relist;
+        bool listed;
+    };
+    const Case cases[] = {
+        {"all", [&] { ClickButton(IDC_CAT_ALL); }, true},  // moves down among the others
+        {"event", [&] { ClickButton(IDC_CAT_EVENT); }, false},
+        {"F2", [&] { QTest::keyClick(dlg.get(), Qt::Key_F2); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        c.relist();
+        if (c.listed) {
+            ASSERT_GE(dlg->CurrentRow(), 0);
+            EXPECT_EQ(dlg->RowText(dlg->CurrentRow(), 1), entry);
+            EXPECT_TRUE(List()->topLevelItem(dlg->CurrentRow())->isSelected());
+        } else {
+            EXPECT_EQ(dlg->CurrentRow(), -1);
+        }
+    }
+    EXPECT_GT(dlg->OpenSerial(), 0);  // still playing
+}
+
+// How the window lays out each kind of recording: T front, rear and third; D front and
+// rear; E front and third (no rear to swap with); N front only.
+TEST_F(ViewerApp, ChannelLetterSetsTheLayout)
+{
+    struct Case {
+        char letter;
+        int channels;
+        bool rear;
+        bool third;
+        bool swap;
+    };
+    const Case cases[] = {
+        {'T', 3, true, true, true},
+        {'E', 2, false, true, false},
+        {'D', 2, true, false, true},
+        {'N', 1, false, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.letter);
+        const int row = RowWithLetter(c.letter);
+        ASSERT_GE(row, 0);
+        dlg->OnRowDoubleClicked(row);
+        ASSERT_TRUE(WaitPlaying());
+        int extra = 0;
+        EXPECT_EQ(dlg->LoadedChannelCount(&extra), c.channels);
+        EXPECT_EQ(dlg->FrontView()->geometry(), QRect(4, 64, 640, 360));
+        EXPECT_EQ(dlg->RearView()->isVisible(), c.rear);
+        EXPECT_EQ(dlg->RearPlace(), c.rear ? 2 : 0);
+        EXPECT_EQ(dlg->Control(IDC_CH3)->isEnabled(), c.third);
+        EXPECT_EQ(dlg->Control(IDC_SWAP)->isEnabled(), c.swap);
+        if (c.rear) {
+            EXPECT_TRUE(WaitUntil([&] { return !dlg->RearView()->LatestImage().isNull(); }));
+        }
+    }
+}
+
+// The frameless window follows a drag of its background (offscreen, like X11 without a
+// window manager, has no move of its own).
+TEST_F(ViewerApp, DraggingTheBackgroundMovesTheWindow)
+{
+    const QPoint before = dlg->pos();
+    const QPoint at(300, 20);
+    ASSERT_EQ(dlg->childAt(at), nullptr);
+    const auto send = [&](QEvent::Type type, QPoint local, Qt::MouseButton button, Qt::MouseButtons buttons) {
+        QMouseEvent e(type, QPointF(local), QPointF(dlg->mapToGlobal(local)), button, buttons,
+                      Qt::NoModifier);
+        QApplication::sendEvent(dlg.get(), &e);
+    };
+    send(QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, at + QPoint(40, 30), Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, at + QPoint(40, 30), Qt::LeftButton, Qt::NoButton);
+    EXPECT_TRUE(WaitUntil([&] { return dlg->pos() == before + QPoint(40, 30); }, 2000)) << dlg->pos().x();
 }
 
 TEST_F(ViewerApp, SelectAllTicksEveryRowAndClearsOnAnEmptyCategory)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The whole program on a real X server (Xvfb) with real input from xdotool: start on a
-# sample card, double-click the newest recording, see the front picture move, pause it
-# with Space, check that a second copy ends at once while the first runs, and that kill
-# ends the viewer through its normal shutdown (the configuration is saved).
+# sample card, see the window centred and drag it, double-click the newest recording, see
+# the front picture move, pause it with Space, check that a second copy ends at once while
+# the first runs, and that kill ends the viewer through its normal shutdown (the
+# configuration is saved).
 #   xvfb_smoke.sh MUBVIEWER CARD_DIR
 set -euo pipefail
 viewer=$1
@@ -42,6 +43,17 @@ win=$(timeout 30 xdotool search --sync --onlyvisible --pid "$viewer_pid" --name 
   fail "no viewer window appeared"
 eval "$(xdotool getwindowgeometry --shell "$win")"  # X, Y, WIDTH, HEIGHT
 [ "$WIDTH" -eq 975 ] && [ "$HEIGHT" -eq 736 ] || fail "window is ${WIDTH}x${HEIGHT}, not 975x736"
+
+# Centred on the screen; dragged by its background (with no window manager to move it, the
+# window follows the mouse itself).
+[ "$X" -eq $(( (1280 - WIDTH) / 2 )) ] && [ "$Y" -eq $(( (900 - HEIGHT) / 2 )) ] ||
+  fail "window at $X,$Y, not centred"
+xdotool mousemove --window "$win" 300 20 mousedown 1 sleep 0.2 mousemove_relative --sync 40 30 sleep 0.2 mouseup 1
+sleep 0.5
+was_x=$X was_y=$Y
+eval "$(xdotool getwindowgeometry --shell "$win")"
+[ "$X" -eq $((was_x + 40)) ] && [ "$Y" -eq $((was_y + 30)) ] ||
+  fail "dragging by 40,30 moved the window from $was_x,$was_y to $X,$Y"
 
 # A second copy finds the first and ends at once, silently.
 start=$(date +%s)
@@ -88,4 +100,4 @@ viewer_pid=
 grep -qi '^brightness=' "$work/config/config.cfg" && grep -qi '^volume=' "$work/config/config.cfg" ||
   fail "the configuration was not saved on the way out"
 
-echo "xvfb smoke: window ${WIDTH}x${HEIGHT}, moving picture AE=$moved, paused AE=$still"
+echo "xvfb smoke: window ${WIDTH}x${HEIGHT} dragged to $X,$Y, moving picture AE=$moved, paused AE=$still"
