@@ -240,6 +240,12 @@ void CQVZMediaPlayer::Stop()
         m_parser->Close();
     }
     Reset();
+    // Nothing is open: its channels must not outlive it (a card taken out stops too).
+    {
+        std::lock_guard<std::mutex> nameLock(m_nameLock);
+        m_name[0] = 0;
+    }
+    m_frameRate1 = 0;
 }
 
 void CQVZMediaPlayer::Pause()

@@ -306,6 +306,12 @@ TEST_F(PlayerTest, ChannelCountFollowsTheNameOrTheRearFrameRate)
     player.Open("");
     EXPECT_EQ(player.ChannelCount(&extra), 1);
     EXPECT_EQ(extra, -7);
+    // Stopped, nothing is open: one channel, whatever was open before.
+    parser.SetRecording({.frames = 2, .fps = 30, .rear = true});
+    player.Open("R_0001_T.avi");
+    player.Stop();
+    EXPECT_EQ(player.ChannelCount(&extra), 1);
+    EXPECT_EQ(extra, -7);
 }
 
 TEST_F(PlayerTest, StopAndShutdownReleaseTheComponents)
