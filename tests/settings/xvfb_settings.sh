@@ -39,6 +39,10 @@ grep -q $'\r' "$work/original.cfg" || fail "the sample card's file has no CR LF 
 
 mkdir -p "$work/config" "$work/runtime"
 chmod 700 "$work/runtime"
+# A folder of its own for the single-instance lock: a viewer running elsewhere on the
+# machine must not make this one a second copy.
+mkdir -p "$work/tmp"
+export TMPDIR=$work/tmp
 export MUB_VIEWER_CONFIG_DIR=$work/config MUB_NO_REMOVABLE=1 XDG_RUNTIME_DIR=$work/runtime
 export XDG_CONFIG_HOME=$work/config SDL_AUDIODRIVER=dummy LANG=${LANG:-ko_KR.UTF-8}
 case "$LANG" in C | C.* | POSIX) export LANG=ko_KR.UTF-8 ;; esac

@@ -25,6 +25,10 @@ trap cleanup EXIT
 cp -r "$card_src" "$work/card"
 mkdir -p "$work/config" "$work/runtime"
 chmod 700 "$work/runtime"
+# A folder of its own for the single-instance lock: a viewer running elsewhere on the
+# machine must not make this one a second copy.
+mkdir -p "$work/tmp"
+export TMPDIR=$work/tmp
 export MUB_VIEWER_CONFIG_DIR=$work/config MUB_NO_REMOVABLE=1 XDG_RUNTIME_DIR=$work/runtime
 export XDG_CONFIG_HOME=$work/config SDL_AUDIODRIVER=dummy LANG=ko_KR.UTF-8
 unset QT_QPA_PLATFORM
