@@ -47,18 +47,26 @@ bool IsDirectory(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// Only regular files: a named pipe (or a link to one) in the card's place must not block.
 std::string ReadSmallFile(const std::string& path, size_t limit)
 {
     std::string out;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    uint64_t size = 0;
+    const int fd = OpenRegularFile(path, &size);
     if (fd < 0) {
         return out;
     }
     out.resize(limit);
-    ssize_t n = ::read(fd, out.data(), limit);
+    const ssize_t n = ::read(fd, out.data(), limit);
     ::close(fd);
     out.resize(n > 0 ? static_cast<size_t>(n) : 0);
     return out;
+}
+
+bool IsRegularFile(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 uint64_t Fnv1a(const void* data, size_t len, uint64_t h = 0xcbf29ce484222325ull)
@@ -253,6 +261,9 @@ std::vector<ListEntry> ListCategory(const std::string& root, int category)
         ListEntry entry;
         entry.stem = name.stem;
         entry.path = folder + "/" + e->d_name;
+        if (e->d_type != DT_REG && !IsRegularFile(entry.path)) {
+            continue;  // a link to something other than a file, or no file at all
+        }
         RecordingHeader h;
         if (!ReadHeaderOnly(entry.path, &h, &entry.sizeBytes)) {
             continue;  // not one of ours
