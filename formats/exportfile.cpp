@@ -189,8 +189,8 @@ ExportResult ExportRecording(VMediaParser& parser, CAVIWriter& writer, const std
                         " pictures";
     } else if (result.framesWritten < info.frameCount0) {
         result.status = ExportStatus::Shortened;
-        result.reason = "the recording could be read only up to picture " +
-                        std::to_string(result.framesWritten) + " of " + std::to_string(info.frameCount0);
+        result.reason = "only " + std::to_string(result.framesWritten) + " of the " +
+                        std::to_string(info.frameCount0) + " pictures could be read from the card";
     } else {
         result.status = ExportStatus::Written;
     }

@@ -313,7 +313,7 @@ TEST_F(ExportTest, RecordingEndingEarlyGivesAShortenedValidFile)
     CAVIWriter writer;
     const ExportResult r = ExportRecording(parser, writer, "REC_a.avi", dir.string(), options);
     ASSERT_EQ(r.status, ExportStatus::Shortened);
-    EXPECT_EQ(r.reason, "the recording could be read only up to picture 5 of 8");
+    EXPECT_EQ(r.reason, "only 5 of the 8 pictures could be read from the card");
     EXPECT_EQ(Files(), std::vector<std::string>{"REC_a.avi"});
     const AviSummary avi = ReadAviSummary(r.path);
     ASSERT_TRUE(avi.valid);
