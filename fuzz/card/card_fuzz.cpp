@@ -46,6 +46,12 @@ const std::string& CardRoot()
         std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : (dir != nullptr ? dir : "/tmp");
         return base + "/card_fuzz_" + std::to_string(getpid());
     }();
+    // Registered once root is whole, so it runs before root goes away.
+    static const bool removedAtExit = std::atexit([] {
+                                          std::error_code ec;
+                                          std::filesystem::remove_all(CardRoot(), ec);
+                                      }) == 0;
+    (void)removedAtExit;
     return root;
 }
 

@@ -39,6 +39,9 @@ const std::string& FilePath()
         std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : (dir != nullptr ? dir : "/tmp");
         return base + "/profile_fuzz_" + std::to_string(getpid()) + ".ini";
     }();
+    // Registered once path is whole, so it runs before path goes away.
+    static const bool removedAtExit = std::atexit([] { unlink(FilePath().c_str()); }) == 0;
+    (void)removedAtExit;
     return path;
 }
 
