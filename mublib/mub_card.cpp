@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "mublib/mub_container.h"
@@ -56,9 +57,9 @@ std::string ReadSmallFile(const std::string& path, size_t limit)
     if (fd < 0) {
         return out;
     }
+    CFdGuard guard(fd);
     out.resize(limit);
     const ssize_t n = ::read(fd, out.data(), limit);
-    ::close(fd);
     out.resize(n > 0 ? static_cast<size_t>(n) : 0);
     return out;
 }
@@ -244,11 +245,12 @@ std::vector<ListEntry> ListCategory(const std::string& root, int category)
         return list;
     }
     const std::string folder = CategoryFolder(root, category);
-    DIR* dir = ::opendir(folder.c_str());
+    // Closed also when an exception passes (the C interface turns it into an error).
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
     if (!dir) {
         return list;
     }
-    while (struct dirent* e = ::readdir(dir)) {
+    while (struct dirent* e = ::readdir(dir.get())) {
         if (e->d_type != DT_REG && e->d_type != DT_UNKNOWN && e->d_type != DT_LNK) {
             continue;
         }
@@ -271,7 +273,6 @@ std::vector<ListEntry> ListCategory(const std::string& root, int category)
         entry.seconds = h.durationMs / 1000;
         list.push_back(std::move(entry));
     }
-    ::closedir(dir);
     std::sort(list.begin(), list.end(),
               [](const ListEntry& a, const ListEntry& b) { return a.stem < b.stem; });
     return list;

@@ -304,6 +304,13 @@ int OpenRegularFile(const std::string& path, uint64_t* size)
     return fd;
 }
 
+CFdGuard::~CFdGuard()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
 CMubFileSource::~CMubFileSource()
 {
     if (m_fd >= 0) {
@@ -351,9 +358,14 @@ bool CMubReader::Open(std::unique_ptr<CMubSource> source)
     }
     m_source = std::move(source);
     m_header = h;
-    bool finished = checksumOk && (h.flags & kFlagFinished) && LoadIndex();
-    if (!finished) {
-        Scan();
+    try {
+        const bool finished = checksumOk && (h.flags & kFlagFinished) && LoadIndex();
+        if (!finished) {
+            Scan();
+        }
+    } catch (...) {
+        Close();  // never left open with a header nobody checked
+        throw;
     }
     m_pos = m_header.dataOffset;
     return true;
@@ -535,8 +547,11 @@ bool ReadHeaderOnly(const std::string& path, RecordingHeader* h, uint64_t* fileS
         return false;
     }
     uint8_t raw[kHeaderBytes];
-    const bool ok = CardRead(fd, raw, sizeof raw, 0) == static_cast<ssize_t>(sizeof raw);
-    ::close(fd);
+    bool ok = false;
+    {
+        CFdGuard guard(fd);
+        ok = CardRead(fd, raw, sizeof raw, 0) == static_cast<ssize_t>(sizeof raw);
+    }
     bool checksumOk = false;
     if (!ok || !ParseHeader(raw, sizeof raw, h, &checksumOk)) {
         return false;

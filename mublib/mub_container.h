@@ -93,6 +93,17 @@ ssize_t CardRead(int fd, void* buffer, size_t len, off_t offset);
 // place would otherwise hang the caller) and only when it is a regular file. -1 when not;
 // *size gets its size.
 int OpenRegularFile(const std::string& path, uint64_t* size);
+// Closes a file descriptor at the end of its scope, also when an exception passes.
+class CFdGuard {
+public:
+    explicit CFdGuard(int fd) : m_fd(fd) {}
+    ~CFdGuard();
+    CFdGuard(const CFdGuard&) = delete;
+    CFdGuard& operator=(const CFdGuard&) = delete;
+
+private:
+    int m_fd;
+};
 
 // Random access to a recording's bytes.
 class CMubSource {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 
 #include "mublib/mublib.h"
 #include "tests/mublib/card_fixture.h"
@@ -106,6 +108,11 @@ TEST_F(FailingCard, ExceptionsInsideBecomeErrorResults)
 {
     const int handle = MUB_OpenFileByName(ctx, 1, kName);
     ASSERT_EQ(MUB_SelectFile(ctx, 1, 0, handle), 1);
+    auto openFiles = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator());
+    };
+    const auto filesBefore = openFiles();
     CCardFault fault;
     fault.Throw(true);
     testing::internal::CaptureStdout();
@@ -124,6 +131,7 @@ TEST_F(FailingCard, ExceptionsInsideBecomeErrorResults)
               0);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("[MUBLib] call failed: std::bad_alloc"), std::string::npos) << out;
+    EXPECT_EQ(openFiles(), filesBefore - 1);  // nothing left open but the selection closed
 
     // The context is still usable once the fault is gone.
     fault.Throw(false);
