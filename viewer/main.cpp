@@ -39,6 +39,9 @@ void QuitOnSignals(QApplication& app)
 
 int main(int argc, char** argv)
 {
+    // The map's web engine shares the application's graphics contexts; it must be told
+    // before the application object exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName("mubviewer");
     QApplication::setOrganizationName("mub");
