@@ -168,6 +168,7 @@ bool CMapView::WriteResourcePage(int resourceId)
     m_written = true;
     if (m_browser == nullptr || !m_blankLoaded) {
         // The text goes into a real blank document, so the browser loads one first.
+        m_url = QUrl("about:blank");
         EnsureBrowser()->setUrl(m_url);
         return true;
     }
