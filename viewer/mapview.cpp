@@ -25,6 +25,8 @@ namespace {
 
 // What a page prints to its console once its functions are set up.
 const QString kReadyMessage = QStringLiteral("map:ready");
+// A page whose process keeps dying is given up after this many new starts.
+constexpr int kMaxReloads = 3;
 // Where the settings go in a written page.
 const QString kSettingsPlaceholder = QStringLiteral("/*MAP_SETTINGS*/null");
 
@@ -136,6 +138,12 @@ QWebEngineView* CMapView::EnsureBrowser()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_browser);
     connect(m_browser, &QWebEngineView::loadFinished, this, &CMapView::OnLoadFinished);
+    connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+                if (status != QWebEnginePage::NormalTerminationStatus) {
+                    OnRendererGone();
+                }
+            });
     return m_browser;
 }
 
@@ -194,6 +202,23 @@ void CMapView::OnLoadFinished(bool ok)
     if (ok && m_browser->url().scheme() == "about") {
         m_blankLoaded = true;
         WritePending();
+    }
+}
+
+void CMapView::OnRendererGone()
+{
+    m_pageReady = false;
+    if (m_reloads >= kMaxReloads || !m_loadStarted) {
+        std::fprintf(stderr, "map: the page's process ended; the map stays blank\n");
+        return;
+    }
+    ++m_reloads;
+    std::fprintf(stderr, "map: the page's process ended; loading the page again\n");
+    if (m_written) {
+        m_blankLoaded = false;
+        WriteResourcePage(viewer::IDR_MAP_PAGE_ZH);
+    } else {
+        m_browser->setUrl(m_url);
     }
 }
 

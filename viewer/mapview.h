@@ -86,6 +86,8 @@ private:
     QWebEngineView* EnsureBrowser();
     void OnLoadFinished(bool ok);
     void OnPageReady();
+    // The page's renderer died (crash, out of memory): the page is loaded again, a few times.
+    void OnRendererGone();
     void WritePending();
     void SendRoute();
     void CallFunction(const char* name, const std::string& argumentJs);
@@ -101,6 +103,7 @@ private:
     std::string m_settings;  // the loaded page's settings object
     GpsTrack m_route;
     int m_drivenSent = -1;  // the driven count the page shows; -1 none sent
+    int m_reloads = 0;      // new starts after the renderer died
 
     QWebEngineProfile* m_profile = nullptr;
     CMapRequestFilter* m_filter = nullptr;

@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestInterceptor>
+#include <csignal>
 #include <memory>
 
 namespace {
@@ -170,6 +171,28 @@ TEST_F(MapViewTest, TheRouteHasEveryValidFixAndItsDrivenPartFollowsThePosition)
         }
         map->ClearRoute();
         EXPECT_EQ(State(map.get())["route"].toInt(), 0);
+    }
+}
+
+TEST_F(MapViewTest, APageWhoseRendererDiesIsLoadedAgainWithItsRoute)
+{
+    GpsTrack track;
+    for (int i = 0; i < 12; ++i) {
+        track.points.push_back({37.56 + i * 0.0001, 126.97, i * 1000});
+    }
+    for (int language : {kKorean, kChinese}) {
+        SCOPED_TRACE(language);
+        Make();
+        map->SetRoute(track);
+        ASSERT_TRUE(Load(language));
+        ASSERT_TRUE(WaitUntil([&] { return State(map.get())["route"].toInt() == 12; }));
+        const qint64 pid = map->Browser()->page()->renderProcessPid();
+        ASSERT_GT(pid, 0);
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+        ASSERT_TRUE(WaitUntil([&] { return !map->IsPageReady(); }));
+        ASSERT_TRUE(WaitUntil([&] { return map->IsPageReady(); })) << "loaded again";
+        EXPECT_EQ(map->UsedDocumentWrite(), language == kChinese);
+        ASSERT_TRUE(WaitUntil([&] { return State(map.get())["route"].toInt() == 12; })) << "with its route";
     }
 }
 
