@@ -69,20 +69,25 @@ const BenchRecording& Recording(const benchmark::State& state)
     return it->second;
 }
 
-void DropCache(const std::string& path)
+// Before a cold round: the file's cached pages go, outside the timing.
+void DropCacheIfCold(benchmark::State& state, const std::string& path)
 {
+    if (state.range(1) == 0) {
+        return;
+    }
+    state.PauseTiming();
     const int fd = open(path.c_str(), O_RDONLY);
     if (fd >= 0) {
         fdatasync(fd);
         posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
         close(fd);
     }
+    state.ResumeTiming();
 }
 
 void ReadTrack(benchmark::State& state)
 {
     const BenchRecording& r = Recording(state);
-    const bool cold = state.range(1) != 0;
     if (!r.ok) {
         state.SkipWithError("mubcard could not make the recording");
         return;
@@ -91,11 +96,7 @@ void ReadTrack(benchmark::State& state)
     MUB_AddCardFolder(ctx, r.card.c_str());
     size_t points = 0;
     for (auto _ : state) {
-        if (cold) {
-            state.PauseTiming();
-            DropCache(r.path);
-            state.ResumeTiming();
-        }
+        DropCacheIfCold(state, r.path);
         GpsTrack track;
         ReadGpsTrack(ctx, r.name, &track);
         points = track.points.size();
@@ -110,18 +111,13 @@ void ReadTrack(benchmark::State& state)
 void PlainRead(benchmark::State& state)
 {
     const BenchRecording& r = Recording(state);
-    const bool cold = state.range(1) != 0;
     if (!r.ok) {
         state.SkipWithError("mubcard could not make the recording");
         return;
     }
     std::vector<char> buffer(1 << 20);
     for (auto _ : state) {
-        if (cold) {
-            state.PauseTiming();
-            DropCache(r.path);
-            state.ResumeTiming();
-        }
+        DropCacheIfCold(state, r.path);
         const int fd = open(r.path.c_str(), O_RDONLY);
         while (read(fd, buffer.data(), buffer.size()) > 0) {
         }
