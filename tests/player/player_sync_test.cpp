@@ -2,6 +2,7 @@
 // whose sound beeps once a second is played for a minute in real time on SDL's dummy
 // sound driver, and each flash reaching the front sink is matched with its beep being
 // pulled by the sound device.
+#include "tests/support/timing.h"
 #include "tools/common/card.h"
 #include "tools/common/make_card.h"
 #include "tools/mubplay/session.h"
@@ -74,8 +75,7 @@ TEST(PlayerSync, FlashesAndBeepsStayWithin45MsOverAMinute)
     EXPECT_EQ(session.Presented(0), 1800);
     EXPECT_EQ(session.Meter().Flashes(), 60);
     EXPECT_GE(r.offsetsMs.size(), 59u);
-    // Sanitizers slow the decoder down too much for the bound to mean anything.
-    if (std::getenv("MUB_NO_TIMING_ASSERTS") == nullptr) {
+    if (test_timing::BoundsHold()) {
         EXPECT_LE(r.maxAbsMs, 45.0);
     }
 }
