@@ -3,8 +3,8 @@
 // crash, answer the commands that follow, and play again once the card is back.
 #include "mublib/mub_card.h"
 #include "tests/mublib/card_fixture.h"
+#include "tests/player/sync_card.h"
 #include "tools/common/card.h"
-#include "tools/common/make_card.h"
 #include "tools/mubplay/session.h"
 
 #include <gtest/gtest.h>
@@ -20,16 +20,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// The sync test's card; it is made once in the build folder.
-constexpr const char* kCardArgs =
-    "--per-category 1 --letters D --duration 60 --front 160x96 --rear 160x96 --seed 11";
-
-std::string Card()
-{
-    return sample_card::MakeOnce(fs::path(MUB_BINARY_DIR) / "tools/mubcard/mubcard",
-                                 fs::path(MUB_BINARY_DIR) / "tests/player/sync_card", kCardArgs);
-}
 
 // Runs body on a thread; a player that hangs fails the test and ends the program, which
 // could not finish otherwise.
@@ -57,7 +47,7 @@ bool WaitFor(const std::function<bool()>& ready, int ms)
 
 TEST(CardPull, ThePlayerEndsTheRecordingOnceAndPlaysAgainWhenTheCardIsBack)
 {
-    const std::string card = Card();
+    const std::string card = SyncCard();
     ASSERT_FALSE(card.empty()) << "mubcard failed";
     const std::string name = LastRecordingOf(card, MUB_CATEGORY_DRIVING);
     ASSERT_FALSE(name.empty());
