@@ -26,16 +26,12 @@ QRect ZoomSourceRect(QPoint pointer, QSize client, int factor, const QRect& scre
     return QRect(left, top, w, h);
 }
 
-}  // namespace viewer
-
-namespace {
-
-bool ScreenCannotBeRead()
+bool ScreenIsReadable(const QString& platformName)
 {
-    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    return !platformName.startsWith(QLatin1String("wayland"));
 }
 
-}  // namespace
+}  // namespace viewer
 
 CZoomDlg::CZoomDlg(Source source) : QWidget(nullptr, Qt::Tool), m_source(source)
 {
@@ -46,7 +42,7 @@ CZoomDlg::CZoomDlg(Source source) : QWidget(nullptr, Qt::Tool), m_source(source)
     std::fflush(stdout);
     if (m_source == Source::Auto) {
         m_source = Source::Screen;
-        if (ScreenCannotBeRead()) {
+        if (!viewer::ScreenIsReadable(QGuiApplication::platformName())) {
             FallBackToOwnWindows();
         }
     }

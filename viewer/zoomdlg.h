@@ -15,6 +15,10 @@ namespace viewer {
 // pointer and moved inside the screen.
 QRect ZoomSourceRect(QPoint pointer, QSize client, int factor, const QRect& screen);
 
+// Whether programs may read the screen on this window system (Qt's platform name): not on
+// Wayland.
+bool ScreenIsReadable(const QString& platformName);
+
 }  // namespace viewer
 
 class CZoomDlg : public QWidget {

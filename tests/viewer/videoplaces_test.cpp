@@ -342,6 +342,16 @@ TEST(WindowLayout, FullScreenHidesTheNormalOnlyControlsAndShowsRestore)
               QRect(112, 40, 1696, 896));
 }
 
+TEST(Zoom, TheScreenIsReadExceptOnWayland)
+{
+    for (const char* name : {"xcb", "offscreen", "windows", "cocoa"}) {
+        EXPECT_TRUE(ScreenIsReadable(name)) << name;
+    }
+    for (const char* name : {"wayland", "wayland-egl", "wayland-brcm"}) {
+        EXPECT_FALSE(ScreenIsReadable(name)) << name;
+    }
+}
+
 TEST(Zoom, SourceIsHalfTheClientAroundThePointerInsideTheScreen)
 {
     const QRect screen(0, 0, 1920, 1080);
