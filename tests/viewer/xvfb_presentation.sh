@@ -12,35 +12,9 @@ card_src=$2
 shots=${3:-}
 [ -z "$shots" ] || mkdir -p "$shots"
 
-if [ -z "${XVFB_PRESENTATION_INNER:-}" ]; then
-  export XVFB_PRESENTATION_INNER=1
-  exec xvfb-run -a -s "-screen 0 1920x1080x24" bash "$0" "$@"
-fi
-
-work=$(mktemp -d)
-viewer_pid=
-cleanup() {
-  if [ -n "$viewer_pid" ]; then kill "$viewer_pid" 2>/dev/null || true; wait "$viewer_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-cp -r "$card_src" "$work/card"
-mkdir -p "$work/config" "$work/runtime" "$work/tmp"
-chmod 700 "$work/runtime"
-# A folder of its own for the single-instance lock: a viewer running elsewhere on the
-# machine must not make this one a second copy.
-export TMPDIR=$work/tmp
-export MUB_VIEWER_CONFIG_DIR=$work/config MUB_NO_REMOVABLE=1 XDG_RUNTIME_DIR=$work/runtime
-export XDG_CONFIG_HOME=$work/config SDL_AUDIODRIVER=dummy LANG=ko_KR.UTF-8
-unset QT_QPA_PLATFORM
-
-fail() {
-  echo "FAIL: $*"
-  echo "--- the viewer's output (last lines):"
-  grep -v '^\[' "$work/viewer.log" 2>/dev/null | tail -n 30 || true
-  exit 1
-}
+source "$(dirname "$0")/xvfb_common.sh"
+run_inside_xvfb 1920x1080 "$@"
+prepare_viewer "$card_src"
 
 geometry() {  # sets X, Y, WIDTH, HEIGHT of a window
   eval "$(xdotool getwindowgeometry --shell "$1")"
@@ -79,6 +53,23 @@ camera() {
 lit_box() {
   convert "$1" -fuzz 4% -format '%@' info:
 }
+# The window fills the screen, and the picture fills the rectangle computed for 1920x1080
+# (1696x896 at 112,40) with this camera, moving.
+full_screen_shows() {
+  geometry "$win"
+  [ "$X" -eq 0 ] && [ "$Y" -eq 0 ] && [ "$WIDTH" -eq 1920 ] && [ "$HEIGHT" -eq 1080 ] ||
+    fail "full screen is ${WIDTH}x${HEIGHT} at $X,$Y"
+  # The band from just above to just below the picture: only the picture is lit there.
+  screen_shot "$work/band1.png" 1920x904+0+36
+  box=$(lit_box "$work/band1.png")
+  [ "$box" = "1696x896+112+4" ] || fail "the lit part of full screen is $box, not 1696x896 at 112,40"
+  seen=$(camera 1696x896+112+40)
+  [ "$seen" = "$1" ] || fail "full screen shows $seen, not the $1 camera"
+  sleep 1
+  screen_shot "$work/band2.png" 1920x904+0+36
+  moved=$(differ "$work/band1.png" "$work/band2.png")
+  [ "$moved" -gt 1000 ] || fail "the full-screen picture does not move (AE=$moved)"
+}
 drag() {  # drag WINDOW X Y DX DY: press at (X, Y) of the window, move by (DX, DY), release
   xdotool mousemove --window "$1" "$2" "$3" mousedown 1 sleep 0.2 mousemove_relative --sync -- "$4" "$5" sleep 0.2 mouseup 1
   sleep 0.5
@@ -104,33 +95,24 @@ wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
   done
 }
 
-"$viewer" --card "$work/card" > "$work/viewer.log" 2>&1 &
-viewer_pid=$!
-win=$(timeout 30 xdotool search --sync --onlyvisible --pid "$viewer_pid" --name "MUB Viewer" | head -n 1) ||
-  fail "no viewer window appeared"
+start_viewer
 
-# The newest driving recording has all three channels.
+# The newest driving recording has all three channels; it lasts some 15 s, so each part
+# below that needs it playing starts it again.
+play_newest() {
+  xdotool mousemove --window "$win" 760 90 click --repeat 2 --delay 80 1
+  sleep 2
+}
 sleep 3
-xdotool mousemove --window "$win" 760 90 click --repeat 2 --delay 80 1
-sleep 3
+play_newest
 
 # ---- Enter: full screen. The front picture fills the rectangle computed for 1920x1080.
 xdotool key --window "$win" Return
 sleep 1.5
-geometry "$win"
-[ "$X" -eq 0 ] && [ "$Y" -eq 0 ] && [ "$WIDTH" -eq 1920 ] && [ "$HEIGHT" -eq 1080 ] ||
-  fail "full screen is ${WIDTH}x${HEIGHT} at $X,$Y"
-# The band from just above to just below the picture: only the picture is lit there.
-screen_shot "$work/full1.png" 1920x904+0+36
-box=$(lit_box "$work/full1.png")
-[ "$box" = "1696x896+112+4" ] || fail "the lit part of full screen is $box, not 1696x896 at 112,40"
+full_screen_shows front
 # Where the list was, the front picture shows: the list is hidden.
 seen=$(camera 320x150+650+65)
 [ "$seen" = front ] || fail "the list's place shows $seen, not the front picture"
-sleep 1
-screen_shot "$work/full2.png" 1920x904+0+36
-moved=$(differ "$work/full1.png" "$work/full2.png")
-[ "$moved" -gt 1000 ] || fail "the full-screen picture does not move (AE=$moved)"
 if [ -n "$shots" ]; then
   screen_shot "$work/whole.png"
   convert "$work/whole.png" -resize 50% "$shots/fullscreen.png"
@@ -148,13 +130,11 @@ read -r r g b < <(mean_rgb "$work/list.png")
 [ $((b - r)) -lt 20 ] || fail "the list does not show again (mean $r $g $b)"
 
 # ---- CH3: the third-channel window docks to the left of the main window, with a moving
-# (red) third picture. The main window moves right first, so the dock is on screen; the
-# recording starts again, as it lasts only some 15 s.
+# (red) third picture. The main window moves right first, so the dock is on screen.
 drag "$win" 300 20 300 0
 geometry "$win"
 main_x=$X main_y=$Y
-xdotool mousemove --window "$win" 760 90 click --repeat 2 --delay 80 1
-sleep 2
+play_newest
 xdotool mousemove --window "$win" 855 17 click 1
 wait_for 10 window_sized 655 401 > /dev/null || fail "no third-channel window appeared"
 ch3=$(window_sized 655 401)
@@ -179,10 +159,6 @@ if [ -n "$shots" ]; then
   screen_shot "$shots/ch3-beside.png" "$((655 + 975))x736+$X+$Y"
 fi
 
-# Paused meanwhile: the docking does not depend on the pictures, and the recording must
-# not end before the return below.
-xdotool key --window "$win" space
-
 # Moving the main window moves it along.
 drag "$win" 300 20 40 30
 wait_for 5 docked || fail "the third-channel window did not follow the main window"
@@ -198,30 +174,20 @@ drag "$win" 300 20 -30 -20
 geometry "$ch3"
 [ "$X" -eq "$ch3_x" ] && [ "$Y" -eq "$ch3_y" ] || fail "the dragged window followed the main window to $X,$Y"
 
-# ---- Its return button: the third channel fills the full-screen picture.
-xdotool key --window "$win" space
+# ---- Its return button: the third channel fills the full-screen picture (the recording
+# started again first, so that it plays on meanwhile).
+play_newest
 xdotool mousemove --window "$ch3" $((655 - 53 + 12)) 17 click 1
 sleep 1.5
 ! window_sized 655 401 > /dev/null || fail "the third-channel window is still there after its return"
-geometry "$win"
-[ "$WIDTH" -eq 1920 ] && [ "$HEIGHT" -eq 1080 ] || fail "the return did not go full screen (${WIDTH}x${HEIGHT})"
-screen_shot "$work/third1.png" 1920x904+0+36
-box=$(lit_box "$work/third1.png")
-[ "$box" = "1696x896+112+4" ] || fail "the lit part after the return is $box"
-seen=$(camera 1696x896+112+40)
-[ "$seen" = third ] || fail "full screen shows $seen, not the third camera"
-sleep 1
-screen_shot "$work/third2.png" 1920x904+0+36
-moved=$(differ "$work/third1.png" "$work/third2.png")
-[ "$moved" -gt 1000 ] || fail "the full-screen third picture does not move (AE=$moved)"
+full_screen_shows third
 
 # ---- The magnifier, over the normal window: what is under the pointer, twice as large.
 xdotool key --window "$win" Return
 sleep 1.5
 geometry "$win"
 main_x=$X main_y=$Y
-xdotool mousemove --window "$win" 760 90 click --repeat 2 --delay 80 1
-sleep 2
+play_newest
 xdotool mousemove --window "$win" 441 481 click 1
 wait_for 10 window_sized 425 330 > /dev/null || fail "no magnifier appeared"
 zoom=$(window_sized 425 330)
