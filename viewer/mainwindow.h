@@ -35,6 +35,7 @@ class CLangModule;
 class CPictureView;
 class CCH3Dlg;
 class CZoomDlg;
+class CMapView;
 
 // Control ids of the main dialog.
 enum MainControlId {
@@ -207,6 +208,13 @@ public:
     CCH3Dlg* ThirdWindow() const { return m_ch3.get(); }
     CZoomDlg* ZoomWindow() const { return m_zoom.get(); }
 
+    // ---- map view (mainwindow_map.cpp)
+    // On every open: the page once per run when online, the map hidden.
+    void LoadMapPage();
+    // The marker to the newest fix; a fix the map cannot show is never sent.
+    void DrawCurrent(const CGPSData& fix);
+    CMapView* MapView() const;
+
     // ---- telemetry display (mainwindow_telemetry.cpp)
     void UpdateChart(int second);
     void ResetChart(bool baselinePoint);
@@ -294,6 +302,12 @@ private:
     // recording has no second picture.
     void ApplyMirror();
 
+    // mainwindow_map.cpp
+    void InitMapView();
+    // The opened recording's route (its whole GPS track), and its driven part.
+    void OpenRoute(const std::string& path);
+    void ShowRouteProgress();
+
     // mainwindow_telemetry.cpp
     void InitTelemetryDisplay();
     void SetSignalNumber(int id, int value);
@@ -348,7 +362,7 @@ private:
     CPictureView* m_third = nullptr;
     CGraphStatic* m_graph = nullptr;
     CGraphStatic::SeriesHandle m_series[3] = {};
-    QWidget* m_mapView = nullptr;
+    QWidget* m_mapView = nullptr;  // a CMapView
     int m_signalUpdates[16] = {};  // by id - IDC_SIG_TURN
 
     // Top-level windows of their own, owned here; destroyed after the engine stops.

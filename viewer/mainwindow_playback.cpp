@@ -101,8 +101,10 @@ bool CSamplePlayerDlg::OpenAndPlay(const std::string& entry)
     UpdateTimeLabels(0, m_totalSeconds);
 
     m_places = viewer::OpenedPlaces(OpenChannels());
-    m_mapView->setGeometry(650, 268, 0, 0);
+    // The map waits hidden until the places show it.
     m_mapView->hide();
+    OpenRoute(path);
+    LoadMapPage();
     Control(IDC_VIEW_MAP)->setEnabled(false);
     Control(IDC_VIEW_TWO)->setEnabled(false);
     Control(IDC_MAP_ENLARGE)->setEnabled(false);
@@ -269,6 +271,7 @@ void CSamplePlayerDlg::OnTick()
     if (state == 1 || state == kStateStopped) {
         viewer::SetSliderPos(slider, second);
         UpdateTimeLabels(second, m_totalSeconds);
+        ShowRouteProgress();
         return;
     }
     if (state != kStatePlaying || second == viewer::SliderPos(slider)) {
@@ -288,8 +291,10 @@ void CSamplePlayerDlg::OnTick()
             Control(IDC_VIEW_MAP)->setEnabled(true);
             Control(IDC_VIEW_TWO)->setEnabled(true);
         }
+        DrawCurrent(fix);
         SetSpeedText(QString::fromStdString(viewer::SpeedText(fix.Speed())));
     }
+    ShowRouteProgress();
     UpdateChart(second);
 }
 
