@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The video presentation of the whole program on a real X server (Xvfb, 1920x1080) with real
 # input from xdotool, each step checked by window geometry and screenshot pixels: Enter goes
-# full screen and back; CH3 shows the third-channel window beside the main window, which it
+# full screen and back; enlarge map puts the map in the main place and full screen gives it
+# back to the front picture; CH3 shows the third-channel window beside the main window, which it
 # follows until dragged; its return button brings the third channel full screen; the
 # magnifier shows what is under the pointer twice as large and Escape stops it.
 #   xvfb_presentation.sh MUBVIEWER CARD_DIR [SHOT_DIR]
@@ -129,6 +130,28 @@ read -r r g b < <(mean_rgb "$work/list.png")
 # The list is grey on black, not the blue picture.
 [ $((b - r)) -lt 20 ] || fail "the list does not show again (mean $r $g $b)"
 
+# ---- Enlarge map, once a GPS fix enabled it: the map (blank white, as no provider is set)
+# takes the main place and the front picture the side place. Full screen gives the main
+# place back to the front picture first and leaves the map out.
+map_in_main_place() {
+  screen_shot "$work/main.png" "640x360+$((X + 4))+$((Y + 64))"
+  read -r r g b < <(mean_rgb "$work/main.png")
+  [ "$r" -gt 240 ] && [ "$g" -gt 240 ] && [ "$b" -gt 240 ]
+}
+play_newest
+sleep 1  # the tick after the first fix enables the button
+xdotool mousemove --window "$win" 565 50 click 1
+wait_for 5 map_in_main_place ||
+  fail "enlarge map did not put the map in the main place (mean $r $g $b)"
+seen=$(camera "320x180+$((X + 650))+$((Y + 268))")
+[ "$seen" = front ] || fail "after enlarge map the side place shows $seen, not the front picture"
+xdotool key --window "$win" Return
+sleep 1.5
+full_screen_shows front
+xdotool key --window "$win" Return
+sleep 1.5
+geometry "$win"
+
 # ---- CH3: the third-channel window docks to the left of the main window, with a moving
 # (red) third picture. The main window moves right first, so the dock is on screen.
 drag "$win" 300 20 300 0
@@ -158,6 +181,9 @@ if [ -n "$shots" ]; then
   geometry "$ch3"
   screen_shot "$shots/ch3-beside.png" "$((655 + 975))x736+$X+$Y"
 fi
+# Paused meanwhile: the docking does not depend on the pictures, and a recording that ends
+# on a busy machine would hide the window before its return below.
+xdotool key --window "$win" space
 
 # Moving the main window moves it along.
 drag "$win" 300 20 40 30
