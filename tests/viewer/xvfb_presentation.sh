@@ -2,9 +2,9 @@
 # The video presentation of the whole program on a real X server (Xvfb, 1920x1080) with real
 # input from xdotool, each step checked by window geometry and screenshot pixels: Enter goes
 # full screen and back; enlarge map puts the map in the main place and full screen gives it
-# back to the front picture; CH3 shows the third-channel window beside the main window, which it
-# follows until dragged; its return button brings the third channel full screen; the
-# magnifier shows what is under the pointer twice as large and Escape stops it.
+# back to the front picture; CH3 shows the third-channel window beside the main window,
+# which it follows until dragged; its return button brings the third channel full screen;
+# the magnifier shows what is under the pointer twice as large and Escape stops it.
 #   xvfb_presentation.sh MUBVIEWER CARD_DIR [SHOT_DIR]
 # SHOT_DIR, when given, receives the screenshots for the documentation.
 set -euo pipefail
