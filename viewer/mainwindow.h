@@ -11,15 +11,19 @@
 #include "formats/mubparser.h"
 #include "formats/telemetry.h"
 #include "viewer/graphstatic.h"
+#include "viewer/videoplaces.h"
 #include "viewer/viewerconfig.h"
+#include "viewer/windowdrag.h"
 
 #include <QFont>
 #include <QPixmap>
 #include <QPoint>
 #include <QRect>
+#include <QSize>
 #include <QWidget>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -29,6 +33,8 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class CLangModule;
 class CPictureView;
+class CCH3Dlg;
+class CZoomDlg;
 class CMapView;
 
 // Control ids of the main dialog.
@@ -108,6 +114,9 @@ private:
     CVehicleSignals::Table m_table;
 };
 
+// The background bitmap's size; the window in the normal layout takes it.
+constexpr QSize kBackgroundSize(975, 736);
+
 // Playback timer id and period.
 constexpr int kPlaybackTimerId = 100;
 constexpr int kPlaybackTimerMs = 1000;
@@ -171,7 +180,7 @@ public:
     // Button 377 and F3: pauses, then edits the camera's configuration on the card.
     void OnSettings();
 
-    // ---- video presentation (mainwindow_video.cpp)
+    // ---- video presentation (mainwindow_video.cpp, mainwindow_layout.cpp)
     void SwapChannels();
     void ApplyVideoLayout();
     void ApplyWindowLayout(int mode);
@@ -179,12 +188,25 @@ public:
     void OnSwap();
     void OnViewMap();
     void OnViewTwo();
+    void OnMapEnlarge();
+    void OnFullScreen();
+    void OnRestore();
+    void OnCh3();
+    void OnZoom();
     void OnMirror();
+    // WM_CH3_RETURN: the third-channel window gives its picture back.
+    void OnThirdReturn();
     // Channels of the open recording (the player's ChannelCount); 1 while nothing is open.
     int LoadedChannelCount(int* extra);
-    int FrontPlace() const { return m_frontPos; }
-    int RearPlace() const { return m_rearPos; }
-    int MapPlace() const { return m_mapPos; }
+    int FrontPlace() const { return m_places.front; }
+    int RearPlace() const { return m_places.rear; }
+    int MapPlace() const { return m_places.map; }
+    int LayoutMode() const { return m_layoutMode; }
+    // The full-screen picture rectangle of the latest layout.
+    QRect FullPictureRect() const { return m_fullRect; }
+    // Null until first used, and again once destroyed.
+    CCH3Dlg* ThirdWindow() const { return m_ch3.get(); }
+    CZoomDlg* ZoomWindow() const { return m_zoom.get(); }
 
     // ---- map view (mainwindow_map.cpp)
     // On every open: the page once per run when online, the map hidden.
@@ -207,6 +229,9 @@ public:
     CGraphStatic::SeriesHandle Series(int axis) const { return m_series[axis]; }
     CPictureView* FrontView() const { return m_front; }
     CPictureView* RearView() const { return m_rear; }
+    CPictureView* ThirdView() const { return m_third; }
+    // The export sets it while it runs; checks set it to see that commands wait.
+    void SetExportBusy(bool busy) { m_busy = busy; }
     QWidget* Control(int id) const;
     const std::string& ConfigDir() const { return m_configFolder; }
     // How often each vehicle-signal control was redrawn (set) since start.
@@ -220,6 +245,8 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
 private:
@@ -260,6 +287,16 @@ private:
     void PlaceWidget(int id, int x, int y, int w, int h, int show /* 1 show, 0 hide, -1 keep */);
     void MoveInto(QWidget* w, int x, int y, int width, int height);
     void MoveInto(QWidget* w, const QRect& place);
+    viewer::ChannelSet OpenChannels();
+    // The map-enlarge command without the busy check (full screen runs it too).
+    void MapEnlarge();
+    void ResetTimeTextsIfStopped();
+    void CentreOnScreen();
+    // Hands the third channel to the main window's picture, then destroys the window.
+    void DestroyThirdWindow();
+    // Puts a shown third-channel window the user has not dragged beside the main window.
+    void DockThirdWindow();
+    // mainwindow_layout.cpp
     void ComputeFullScreenRect();
     // Flips the rear (and third) picture by the mirror box; clears the box when the open
     // recording has no second picture.
@@ -304,14 +341,13 @@ private:
     int64_t m_totalSeconds = 0;
     bool m_busy = false;  // an export runs
     int m_layoutMode = 1;
-    int m_frontPos = 0;
-    int m_rearPos = 0;
-    int m_mapPos = 0;
-    int m_fullX = 0, m_fullY = 0, m_fullW = 0, m_fullH = 0;
+    viewer::VideoPlaces m_places;
+    QRect m_fullRect;    // the full-screen picture rectangle
+    QSize m_fullClient;  // the client size it was computed from
+    QRect m_normalRect;  // the window's rectangle before full screen
     int m_timerId = 0;
     int m_shownSamples = 0;  // G-sensor samples the chart shows
-    bool m_dragging = false;
-    QPoint m_dragOffset;
+    CWindowDrag m_drag;
     int m_primaryLanguage = 0;
 
     QPixmap m_background;
@@ -328,4 +364,8 @@ private:
     CGraphStatic::SeriesHandle m_series[3] = {};
     QWidget* m_mapView = nullptr;  // a CMapView
     int m_signalUpdates[16] = {};  // by id - IDC_SIG_TURN
+
+    // Top-level windows of their own, owned here; destroyed after the engine stops.
+    std::unique_ptr<CCH3Dlg> m_ch3;
+    std::unique_ptr<CZoomDlg> m_zoom;
 };
