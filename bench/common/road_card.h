@@ -28,9 +28,6 @@ inline const char* const kRoad3ch =
 // A minute of a 2160p front and a 1080p rear.
 inline const char* const kRoad4k =
     "--count 1 --letters D --duration 60 --front 3840x2160 --rear 1920x1080 --seed 22";
-// Ten minutes of three channels (about 1.5 GB).
-inline const char* const kLong10 =
-    "--count 1 --letters T --duration 600 --front 1920x1080 --rear 1280x720 --third 1280x720 --seed 23";
 
 // A card of road recordings in the build folder under folder; made once (minutes).
 inline std::string Make(const std::string& folder, const std::string& args)
@@ -46,7 +43,7 @@ inline std::string Make(const std::string& folder, const std::string& args)
     return sample_card::MakeOnce(mubcard, card, "--content road " + args);
 }
 
-// The container file of the first recording found in the card's driving folder.
+// The container file of the card's first recording (by path).
 inline std::string FirstRecordingFile(const std::string& card)
 {
     namespace fs = std::filesystem;
@@ -59,6 +56,58 @@ inline std::string FirstRecordingFile(const std::string& card)
     }
     std::sort(files.begin(), files.end());
     return files.empty() ? std::string() : files.front();
+}
+
+// A card whose one recording is the road card's minute played `times` times over (every
+// packet again, its time moved on by a minute each round): ten minutes of real road
+// pictures (about 1.5 GB) in seconds instead of the hour mubcard would take on this machine.
+inline std::string MakeLooped(const std::string& source, const std::string& folder, int times)
+{
+    namespace fs = std::filesystem;
+    const fs::path card = fs::path(MUB_BINARY_DIR) / "bench/cards" / folder;
+    std::error_code ec;
+    if (fs::exists(card / "made.stamp", ec)) {
+        return card.string();
+    }
+    const std::string file = FirstRecordingFile(source);
+    if (file.empty()) {
+        return {};
+    }
+    const fs::path fresh = card.string() + ".new";
+    fs::remove_all(fresh, ec);
+    fs::copy(source, fresh, fs::copy_options::recursive, ec);
+    const fs::path target = fresh / fs::relative(file, source);
+    auto src = std::make_unique<mub::CMubFileSource>();
+    mub::CMubReader reader;
+    if (!src->Open(file) || !reader.Open(std::move(src))) {
+        return {};
+    }
+    mub::RecordingDescription desc = mub::DecodeDescription(reader.Header().description);
+    const uint32_t lengthMs = desc.durationMs;
+    desc.durationMs = lengthMs * static_cast<uint32_t>(times);
+    mub::CMubWriter writer;
+    bool ok = writer.Create(target.string(), desc);
+    std::vector<uint8_t> buffer(mub::kMaxPayloadBytes);
+    for (int round = 0; round < times && ok; ++round) {
+        reader.Rewind();
+        mub::PacketInfo info;
+        while (ok && reader.Next(buffer.data(), static_cast<uint32_t>(buffer.size()), &info) ==
+                         mub::ReadResult::kOk) {
+            ok = writer.WritePacket(info.type, info.status, info.flag, info.timeMs + lengthMs * round,
+                                    buffer.data(), info.length);
+        }
+    }
+    ok = writer.Finish() && ok;
+    if (!ok) {
+        fs::remove_all(fresh, ec);
+        return {};
+    }
+    if (std::FILE* f = std::fopen((fresh / "made.stamp").c_str(), "w")) {
+        std::fclose(f);
+    }
+    fs::remove_all(card, ec);
+    fs::rename(fresh, card, ec);
+    return card.string();
 }
 
 // The access units of one video channel, in order.

@@ -9,7 +9,8 @@
 //
 //   playback_bench [--card DIR] [--label TEXT] [--seconds S] [--runs N] [--seeks N] [--long]
 //
-// Without --card it plays the three-channel road card (made once, several minutes).
+// Without --card it plays the three-channel road card (made once, several minutes), and
+// with --long that card's minute ten times over.
 #include "bench/common/road_card.h"
 #include "engine/decoder.h"
 #include "tools/mubplay/session.h"
@@ -146,6 +147,9 @@ int main(int argc, char** argv)
     const bool longMode = Flag(argc, argv, "--long");
     if (card.empty()) {
         card = road_card::Make("road3ch", road_card::kRoad3ch);
+        if (longMode) {
+            card = road_card::MakeLooped(card, "long10", 10);
+        }
     }
     const std::string file = road_card::FirstRecordingFile(card);
     if (file.empty()) {
