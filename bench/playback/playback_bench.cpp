@@ -175,11 +175,9 @@ int main(int argc, char** argv)
     std::printf("%s: %s, front %dx%d rear %dx%d third %dx%d, sound %s, load %.1f\n", label.c_str(),
                 name.c_str(), width[0], height[0], width[1], height[1], width[2], height[2],
                 session.SoundPlaying() ? "on" : "off", road_card::LoadAverage());
-    const auto front = road_card::ChannelUnits(file, 0);
-
     if (longMode) {
-        // Open to the first picture, then a minute of play, a paused seek to 9:30, and a
-        // minute more from 8:00.
+        // Open to the first picture, a minute of play, a minute more from 8:00, then paused
+        // seeks to 9:30.
         const int64_t t0 = CPlaybackSession::NowNs();
         uint64_t serial = 0;
         int64_t unused = 0;
@@ -192,23 +190,30 @@ int main(int argc, char** argv)
         std::printf("open: %.1f ms to return, %.1f ms to the first picture\n", openMs, firstMs);
         SleepMs(static_cast<int>(seconds * 1000));
         const long rss1 = ResidentKb();
-        session.Player().Pause();
-        SleepMs(200);
-        std::vector<double> late, anchor;
-        for (int i = 0; i < 3; ++i) {
-            late.push_back(PausedSeek(session, 570000 + i * 1000));
-            anchor.push_back(KeyUnitDecodeMs(front, 570000 + i * 1000, width[0], height[0]));
-        }
         session.Player().SeekMs(480000);
-        session.Player().Resume();
         SleepMs(static_cast<int>(seconds * 1000));
         const long rss2 = ResidentKb();
+        session.Player().Pause();
+        SleepMs(200);
+        std::vector<double> late;
+        for (int i = 0; i < 3; ++i) {
+            late.push_back(PausedSeek(session, 570000 + i * 1000));
+        }
+        // Only now: the front stream of ten minutes is 750 MB.
+        const auto front = road_card::ChannelUnits(file, 0);
+        std::vector<double> anchor;
+        for (int i = 0; i < 3; ++i) {
+            anchor.push_back(KeyUnitDecodeMs(front, 570000 + i * 1000, width[0], height[0]));
+        }
         session.Shutdown();
         std::printf("seek to 9:30 while paused: median %.1f ms (key unit alone %.1f ms)\n", Median(late),
                     Median(anchor));
         std::printf("resident memory: %ld MB after %.0f s of play, %ld MB after %.0f s more from 8:00\n",
                     rss1 / 1024, seconds, rss2 / 1024, seconds);
-        road_card::Summary("10-min recording: open to first picture", firstMs, 200, "ms", "open <= 200 ms");
+        // No anchor: the first picture waits for the 700 ms cushion and the sound clock.
+        std::printf(
+            "SUMMARY|10-min recording: Open() returns; first picture|%.3g ms; %.3g ms|-|-|open <= 200 ms\n",
+            openMs, firstMs);
         road_card::Summary("10-min recording: paused seek to 9:30 (vs key unit decode alone)", Median(late),
                            Median(anchor), "ms", "<= 50 ms");
         road_card::Summary("10-min recording: resident memory, 9:00 vs 1:00",
@@ -216,6 +221,8 @@ int main(int argc, char** argv)
                            "within 10 MB");
         return 0;
     }
+
+    const auto front = road_card::ChannelUnits(file, 0);
 
     // 1. Real-time playback, runs times.
     std::vector<double> cpu;
