@@ -117,12 +117,6 @@ bool CThreadQueue::Push(const void* data, int length, int tag)
     return true;
 }
 
-int CThreadQueue::BytesInUse()
-{
-    std::lock_guard<CSync> lock(m_lock);
-    return static_cast<int>(m_fifo.BytesInUse());
-}
-
 bool CThreadQueue::Pop(void** buffer, int* length, int* tag)
 {
     if (buffer == nullptr || *buffer == nullptr || length == nullptr || tag == nullptr) {

@@ -52,7 +52,6 @@ public:
     // Copies the first entry into *buffer; false and a diagnostic line when empty.
     bool Pop(void** buffer, int* length, int* tag);
     int Capacity() const { return m_capacity; }
-    int BytesInUse();
 
 private:
     int m_capacity = 0;  // set by Init only

@@ -406,15 +406,13 @@ void CMUBParser::ReadAheadStep()
 {
     if (!m_running) {
         m_idle.Set();
-        m_queued.Set();  // what was queued before the pause is all there is for now
         SleepMs(1);
         return;
     }
     int size = kQueueBytes;
     const int code = ReadPacket(m_readBuffer.get(), &size);
     if (code == kPacketNone || (code != kPacketEnd && size <= 0)) {
-        m_queued.Set();  // the library has nothing yet: hand on what there is
-        return;          // an empty packet carries nothing (and the queue takes no empty entry)
+        return;  // an empty packet carries nothing (and the queue takes no empty entry)
     }
     if (code == kPacketEnd && size <= 0) {
         size = 1;
@@ -427,14 +425,9 @@ void CMUBParser::ReadAheadStep()
         // consumer that may never come.
         while (m_running && !m_thread.StopRequested()) {
             if (m_queue.Push(m_readBuffer.get(), size, code)) {
-                // A consumer waiting on an empty queue is woken for a batch, not for every
-                // packet: each wake-up is a switch between threads.
-                if (code == kPacketEnd || m_queue.BytesInUse() >= kWakeBytes) {
-                    m_queued.Set();
-                }
+                m_queued.Set();
                 break;
             }
-            m_queued.Set();
             // Retry every 1 ms, or as soon as the consumer took a packet.
             m_taken.Wait(1);
         }

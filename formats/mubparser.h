@@ -44,10 +44,6 @@ public:
     static constexpr int kMaxFileNameChars = 127;
     // ParseMedia gives up after this many empty polls (10 ms apart) while reading runs.
     static constexpr int kEmptyPolls = 100;
-    // Bytes queued before a consumer waiting on an empty queue is woken (also at the end,
-    // when reading pauses, or when the library has nothing): reading a card far outpaces
-    // playing it, so this costs no time, and it spares a switch between threads a packet.
-    static constexpr int kWakeBytes = 256 * 1024;
 
     explicit CMUBParser(const MUBLibCalls& calls = DefaultMUBLibCalls());
     ~CMUBParser() override;
