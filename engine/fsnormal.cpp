@@ -14,6 +14,12 @@ bool CFSNormal::Open(const char* path, const char* mode)
         return false;
     }
     m_fp = std::fopen(path, mode);
+    if (m_fp != nullptr) {
+        if (!m_block) {
+            m_block = std::make_unique_for_overwrite<char[]>(kWriteBlockBytes);
+        }
+        std::setvbuf(m_fp, m_block.get(), _IOFBF, kWriteBlockBytes);
+    }
     return m_fp != nullptr;
 }
 

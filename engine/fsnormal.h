@@ -4,6 +4,7 @@
 #include "engine/media.h"
 
 #include <cstdio>
+#include <memory>
 
 class CFSNormal : public VFileSystem {
 public:
@@ -22,6 +23,10 @@ public:
     int Seek(long offset, int origin) override;
     bool IsOpen() override { return m_fp != nullptr; }
 
+    // Bytes the stream gathers before it writes: few, large writes.
+    static constexpr size_t kWriteBlockBytes = 1 << 20;
+
 private:
     FILE* m_fp = nullptr;
+    std::unique_ptr<char[]> m_block;  // the stream's buffer while it is open
 };

@@ -326,7 +326,7 @@ bool CAVIWriter::Create(const char* path)
     return true;
 }
 
-bool CAVIWriter::AddData(const void* data, int length, int slot)
+bool CAVIWriter::MayAdd(const void* data, int length, int slot)
 {
     if (!m_sink->IsOpen()) {
         std::printf("[CAVIWriter] AddData : File is already closed\n");
@@ -350,13 +350,41 @@ bool CAVIWriter::AddData(const void* data, int length, int slot)
         m_limitReached = true;
         return false;
     }
+    return true;
+}
 
-    uint8_t header[8];
+void CAVIWriter::TakeBackChunk(int written, int padded)
+{
+    NoteError();
+    std::printf("CAVIWriter::AddDataBody error %d != %d\n", written, padded);
+    const long chunkPos = static_cast<long>(m_headerSize) + 24 + m_nextOffset;
+    if (m_sink->Seek(chunkPos, 0) != 0) {
+        m_failed = true;
+    }
+}
+
+void CAVIWriter::CountChunk(int slot, int padded)
+{
+    m_slots[slot].chunks += 1;
+    m_slots[slot].payloadBytes += padded;
+    m_index.push_back({slot, m_nextOffset, padded});
+    m_payloadBytes += padded;
+    m_chunks += 1;
+    m_nextOffset += padded + 8;
+}
+
+bool CAVIWriter::AddData(const void* data, int length, int slot)
+{
+    if (!MayAdd(data, length, slot)) {
+        return false;
+    }
+    const int padded = length + (length & 1);
+    uint8_t header[kChunkHeaderBytes];
     std::memcpy(header, m_slots[slot].id, 4);
     for (int i = 0; i < 4; ++i) {
         header[4 + i] = static_cast<uint8_t>(static_cast<uint32_t>(length) >> (8 * i));
     }
-    int written = m_sink->Write(header, 8) == 8 ? 0 : -1;
+    int written = m_sink->Write(header, kChunkHeaderBytes) == kChunkHeaderBytes ? 0 : -1;
     if (written == 0 && length > 0) {
         written = m_sink->Write(data, length);
     }
@@ -365,23 +393,46 @@ bool CAVIWriter::AddData(const void* data, int length, int slot)
         written += m_sink->Write(&pad, 1);
     }
     if (written != padded) {
-        NoteError();
-        std::printf("CAVIWriter::AddDataBody error %d != %d\n", written, padded);
-        // Take the partial chunk back: the next chunk overwrites it, so the offsets of
-        // the index and the list sizes stay true.
-        const long chunkPos = static_cast<long>(m_headerSize) + 24 + m_nextOffset;
-        if (m_sink->Seek(chunkPos, 0) != 0) {
-            m_failed = true;
-        }
+        TakeBackChunk(written, padded);
         return false;
     }
+    CountChunk(slot, padded);
+    return true;
+}
 
-    m_slots[slot].chunks += 1;
-    m_slots[slot].payloadBytes += padded;
-    m_index.push_back({slot, m_nextOffset, padded});
-    m_payloadBytes += padded;
-    m_chunks += 1;
-    m_nextOffset += padded + 8;
+uint8_t* CAVIWriter::ChunkBuffer(int capacity)
+{
+    const size_t need = static_cast<size_t>(std::max(capacity, 0)) + kChunkHeaderBytes + 1;
+    if (m_chunk.size() < need) {
+        m_chunk.resize(need);
+    }
+    return m_chunk.data() + kChunkHeaderBytes;
+}
+
+bool CAVIWriter::AddChunk(int length, int slot)
+{
+    const size_t capacity = m_chunk.size() > kChunkHeaderBytes ? m_chunk.size() - kChunkHeaderBytes - 1 : 0;
+    if (length >= 0 && static_cast<size_t>(length) > capacity) {
+        std::printf("[CAVIWriter] AddData : bad packet (slot %d, length %d)\n", slot, length);
+        return false;
+    }
+    uint8_t* const chunk = m_chunk.data();
+    if (!MayAdd(chunk, length, slot)) {
+        return false;
+    }
+    const int padded = length + (length & 1);
+    std::memcpy(chunk, m_slots[slot].id, 4);
+    for (int i = 0; i < 4; ++i) {
+        chunk[4 + i] = static_cast<uint8_t>(static_cast<uint32_t>(length) >> (8 * i));
+    }
+    chunk[kChunkHeaderBytes + length] = 0;  // the pad byte, written only for an odd length
+    const int total = kChunkHeaderBytes + padded;
+    const int written = m_sink->Write(chunk, total);
+    if (written != total) {
+        TakeBackChunk(std::max(written - kChunkHeaderBytes, -1), padded);
+        return false;
+    }
+    CountChunk(slot, padded);
     return true;
 }
 

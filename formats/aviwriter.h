@@ -37,6 +37,13 @@ public:
     // writer is idle, the arguments are bad, the slot's stream is not in the file, the
     // file would grow past its size limit (LimitReached), or the sink wrote short.
     bool AddData(const void* data, int length, int slot);
+    // A buffer for the payload of the next chunk (capacity bytes at least), with room for
+    // the chunk's header before it and its pad byte after it, so that AddChunk hands the
+    // whole chunk to the sink in one write and no copy is made. Stays valid until the
+    // next call with a larger capacity.
+    uint8_t* ChunkBuffer(int capacity);
+    // AddData of the first length bytes of ChunkBuffer.
+    bool AddChunk(int length, int slot);
     // Writes the index, rewrites the headers with the final counts and closes the sink.
     // Returns the RIFF size (file size - 8); 0 when idle or when a write or the close
     // failed.
@@ -79,6 +86,12 @@ private:
     int64_t RiffSize(int64_t chunks, int64_t payloadBytes) const;
     void AppendHeaders(std::vector<uint8_t>* out, bool final) const;
     bool WriteBytes(const void* data, int length);
+    // AddData's checks; false (with its diagnostic line) when the chunk cannot be added.
+    bool MayAdd(const void* data, int length, int slot);
+    // After a short write of a chunk: its bytes are taken back (the next chunk overwrites
+    // them), so the offsets of the index and the list sizes stay true.
+    void TakeBackChunk(int written, int padded);
+    void CountChunk(int slot, int padded);
     // Keeps the errno of the first failure of the file.
     void NoteError();
 
@@ -104,4 +117,6 @@ private:
     int m_lastError = 0;
     int m_audioRate = 8000;
     VFileSystem* m_sink = nullptr;
+    static constexpr int kChunkHeaderBytes = 8;
+    std::vector<uint8_t> m_chunk;  // header, payload, pad: ChunkBuffer points past the header
 };

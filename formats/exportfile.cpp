@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -111,7 +110,8 @@ ExportResult ExportRecording(VMediaParser& parser, CAVIWriter& writer, const std
         return Fail(result, "cannot create " + temporary);
     }
 
-    auto buffer = std::make_unique_for_overwrite<uint8_t[]>(kPacketBufferBytes);
+    // Packets are read straight into the chunk the writer hands to the file in one piece.
+    uint8_t* const buffer = writer.ChunkBuffer(kPacketBufferBytes);
     bool cancelled = false;
     bool writeFailed = false;
     for (;;) {
@@ -121,7 +121,7 @@ ExportResult ExportRecording(VMediaParser& parser, CAVIWriter& writer, const std
         }
         char id[5] = {};
         int length = kPacketBufferBytes;
-        if (parser.ParseMedia(id, buffer.get(), &length) < 0) {
+        if (parser.ParseMedia(id, buffer, &length) < 0) {
             break;
         }
         int slot = -1;
@@ -152,7 +152,7 @@ ExportResult ExportRecording(VMediaParser& parser, CAVIWriter& writer, const std
         if (options.traceAddData) {
             std::printf("aviAddData \n");
         }
-        if (!writer.AddData(buffer.get(), length, slot)) {
+        if (!writer.AddChunk(length, slot)) {
             writeFailed = !writer.LimitReached();  // at the limit the file is still whole
             break;
         }

@@ -48,7 +48,8 @@ struct ExportOptions {
 std::string ExportFileName(const std::string& recordingName);
 
 // Exports the recording `name` (the text up to its first comma) into `folder` (empty:
-// the current folder). The parser must be started; the writer must be idle. Runs on the
+// the current folder). A parser that was not started reads each packet straight into the
+// writer's chunk, the quickest way; the writer must be idle. Runs on the
 // caller's thread. The file is written under a temporary name and takes its own name
 // only once finished and closed without error, so a failed export never leaves a file
 // looking whole. A recording that ends before the pictures it announced (a card pulled

@@ -440,6 +440,9 @@ void CMUBParser::ReadAheadStep()
 
 int CMUBParser::ParseMedia(char* id, void* buffer, int* size)
 {
+    if (!m_thread.IsRunning()) {
+        return ParseDirect(id, buffer, size);
+    }
     // The queue copies a whole entry out; a smaller buffer gets it through the scratch.
     const bool viaScratch = *size < kQueueBytes;
     if (viaScratch && !m_scratch) {
@@ -487,6 +490,25 @@ int CMUBParser::ParseMedia(char* id, void* buffer, int* size)
         return 5;
     }
     return -1;
+}
+
+int CMUBParser::ParseDirect(char* id, void* buffer, int* size)
+{
+    if (!m_running) {
+        return -1;
+    }
+    int length = std::max(*size, 0);
+    const int code = ReadPacket(buffer, &length);
+    if (code == kPacketEnd) {
+        std::printf("Media End Recv [%d]\n", code);
+        m_running = false;
+        return -1;
+    }
+    if (code >= kPacketVideo0 && code <= kPacketText && length > 0) {
+        std::memcpy(id, kStreamIds[code], 5);
+        *size = length;
+    }
+    return 5;
 }
 
 VideoSize CMUBParser::GetVideoSize(int channel)

@@ -59,6 +59,8 @@ public:
     void Close() override;
     // Runs on the read-ahead thread (or directly in tests while no thread reads).
     int ReadPacket(void* buffer, int* size) override;
+    // From the read-ahead queue; on a parser that was not started (an export, which
+    // needs no read-ahead), one library read straight into the caller's buffer.
     int ParseMedia(char* id, void* buffer, int* size) override;
     VideoSize GetVideoSize(int channel) override;
     int GetFrameRate(int channel) override;
@@ -92,6 +94,7 @@ private:
     // returns the flag as it was. Never waits on a thread that does not run.
     bool PauseReading();
     void ReadAheadStep();  // read-ahead thread body
+    int ParseDirect(char* id, void* buffer, int* size);
     // A packet larger than a buffer is skipped: says so once per recording.
     void ReportOversize();
 

@@ -329,6 +329,39 @@ bool CMubFileSource::ReadAt(uint64_t offset, void* buffer, size_t len)
     if (m_fd < 0 || offset > m_size || len > m_size - offset) {
         return false;
     }
+    const bool sequential = offset == m_lastEnd;
+    m_lastEnd = offset + len;
+    const auto inWindow = [&] {
+        return offset >= m_windowStart && offset - m_windowStart <= m_window.size() &&
+               len <= m_window.size() - (offset - m_windowStart);
+    };
+    if (!inWindow() && sequential && len < kWindowBytes / 2) {
+        // Refill from here on. A short or failed read leaves what it got; the request is
+        // then read on its own, so a failing card fails exactly where it did before.
+        m_window.resize(static_cast<size_t>(std::min<uint64_t>(kWindowBytes, m_size - offset)));
+        m_windowStart = offset;
+        size_t got = 0;
+        while (got < m_window.size()) {
+            const ssize_t n = CardRead(m_fd, m_window.data() + got, m_window.size() - got,
+                                       static_cast<off_t>(offset + got));
+            if (n <= 0) {
+                break;
+            }
+            got += static_cast<size_t>(n);
+        }
+        m_window.resize(got);
+    }
+    if (inWindow()) {
+        if (len > 0) {
+            std::memcpy(buffer, m_window.data() + (offset - m_windowStart), len);
+        }
+        return true;
+    }
+    return ReadDirect(offset, buffer, len);
+}
+
+bool CMubFileSource::ReadDirect(uint64_t offset, void* buffer, size_t len)
+{
     auto* p = static_cast<uint8_t*>(buffer);
     while (len > 0) {
         const ssize_t n = CardRead(m_fd, p, len, static_cast<off_t>(offset));

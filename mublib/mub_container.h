@@ -126,16 +126,28 @@ private:
     size_t m_size;
 };
 
+// Reads that go on where the one before ended (packets read in order) are served from a
+// window the file is read into in large blocks: one system call for many packets. Other
+// reads (a scan hopping from header to header, a seek) go straight to the file.
 class CMubFileSource : public CMubSource {
 public:
+    // Bytes read into the window at a time; a sequential read of half of it or more
+    // goes straight into the caller's buffer.
+    static constexpr size_t kWindowBytes = 1 << 20;
+
     ~CMubFileSource() override;
     bool Open(const std::string& path);
     uint64_t Size() const override { return m_size; }
     bool ReadAt(uint64_t offset, void* buffer, size_t len) override;
 
 private:
+    bool ReadDirect(uint64_t offset, void* buffer, size_t len);
+
     int m_fd = -1;
     uint64_t m_size = 0;
+    std::vector<uint8_t> m_window;  // file bytes from m_windowStart on (its size is how many)
+    uint64_t m_windowStart = 0;
+    uint64_t m_lastEnd = UINT64_MAX;  // where the previous read ended
 };
 
 struct PacketInfo {

@@ -1,6 +1,8 @@
-// Decode and convert of a 1080p30 H.264 stream into a 640x360 sink, against the ffmpeg
-// command doing the same work (one decoder thread, fast bilinear scaling to BGR24).
-// Usage: decode_bench [stream.h264]   (default: made once with ffmpeg/libx264, cached)
+// Decoding of the road streams at each picture size (720p, 1080p, 2160p, 300 pictures
+// each), ours against `ffmpeg -threads 1` on the same stream, so the load of every other
+// figure is visible; then decode and convert of the 1080p stream into a 640x360 sink.
+// Usage: decode_bench [stream.h264]   (default: the road cards' streams, made once)
+#include "bench/common/road_card.h"
 #include "engine/decoder.h"
 #include "platform/picturesink.h"
 
@@ -28,8 +30,6 @@ using Units = std::vector<std::vector<uint8_t>>;
 
 constexpr int kSinkWidth = 640;
 constexpr int kSinkHeight = 360;
-// Two passes each; the faster counts (the machine is shared).
-constexpr int kPasses = 2;
 
 double CpuSeconds()
 {
@@ -41,20 +41,6 @@ double CpuSeconds()
 double NowSeconds()
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-bool MakeStream(const std::string& path)
-{
-    // Moving pictures with temporal noise so that the encoder spends its ~10 Mbit/s.
-    const std::string cmd = std::string(FFMPEG_EXECUTABLE) +
-                            " -hide_banner -loglevel error -y -f lavfi"
-                            " -i testsrc2=size=1920x1080:rate=30,noise=alls=12:allf=t"
-                            " -frames:v 300 -c:v libx264 -preset veryfast -profile:v main"
-                            " -b:v 10M -maxrate 12M -bufsize 10M -bf 0 -g 30"
-                            " -x264-params repeat-headers=1:aud=0:scenecut=0 -f h264 '" +
-                            path + ".tmp' && mv '" + path + ".tmp' '" + path + "'";
-    std::printf("making %s ...\n", path.c_str());
-    return std::system(cmd.c_str()) == 0;
 }
 
 // Splits an Annex B byte stream into access units with libavcodec's parser.
@@ -111,11 +97,12 @@ Pass RunOurs(const Units& units, int threads, bool show = true)
     return pass;
 }
 
-Pass RunFfmpeg(const std::string& path, int frames)
+// filter: ffmpeg's output options after the input (empty: decode only).
+Pass RunFfmpeg(const std::string& path, int frames, const std::string& filter)
 {
     const std::string cmd = std::string(FFMPEG_EXECUTABLE) +
-                            " -hide_banner -loglevel error -nostdin -threads 1 -i '" + path +
-                            "' -vf scale=640:360:flags=fast_bilinear -pix_fmt bgr24 -f null -";
+                            " -hide_banner -loglevel error -nostdin -threads 1 -i '" + path + "' " + filter +
+                            " -f null -";
     Pass pass;
     const double wall0 = NowSeconds();
     const pid_t pid = fork();
@@ -133,56 +120,108 @@ Pass RunFfmpeg(const std::string& path, int frames)
     return pass;
 }
 
-Pass Best(const Pass& a, const Pass& b)
+double Fps(const Pass& p)
 {
-    return a.wall <= b.wall ? a : b;
+    return p.wall > 0 ? p.pictures / p.wall : 0;
+}
+
+// The middle of three passes by frame rate.
+template <typename Run>
+Pass Median3(Run run)
+{
+    Pass p[3] = {run(), run(), run()};
+    std::sort(std::begin(p), std::end(p), [](const Pass& a, const Pass& b) { return Fps(a) < Fps(b); });
+    return p[1];
 }
 
 void Print(const char* name, const Pass& p)
 {
-    std::printf("%-28s %4d pictures  wall %6.3f s  %7.1f fps   cpu %6.3f s  %7.1f fps/cpu\n", name,
-                p.pictures, p.wall, p.pictures / p.wall, p.cpu, p.pictures / p.cpu);
+    std::printf("%-34s %4d pictures  wall %6.3f s  %7.1f fps   cpu %6.3f s  %7.1f fps/cpu\n", name,
+                p.pictures, p.wall, Fps(p), p.cpu, p.pictures / p.cpu);
+}
+
+Units ReadUnits(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return SplitAccessUnits(bytes);
+}
+
+// The first kPictures units of a channel of a road card as a stream file.
+constexpr int kPictures = 300;
+std::string RoadStream(const std::string& card, int channel, const std::string& label)
+{
+    const std::string file = road_card::FirstRecordingFile(card);
+    const std::string out = std::string(MUB_BINARY_DIR) + "/bench/decode/road_" + label + ".h264";
+    if (file.empty()) {
+        return {};
+    }
+    if (!std::filesystem::exists(out)) {
+        auto units = road_card::ChannelUnits(file, channel);
+        units.resize(std::min<size_t>(units.size(), kPictures));
+        std::ofstream f(out, std::ios::binary);
+        for (const auto& u : units) {
+            f.write(reinterpret_cast<const char*>(u.data()), static_cast<std::streamsize>(u.size()));
+        }
+    }
+    return out;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    std::string path =
-        argc > 1 ? argv[1] : std::string(MUB_BINARY_DIR) + "/bench/decode/moving_1080p30_main.h264";
-    if (!std::filesystem::exists(path) && (argc > 1 || !MakeStream(path))) {
-        std::fprintf(stderr, "no stream %s\n", path.c_str());
-        return 1;
+    struct Size {
+        const char* label;
+        std::string path;
+    };
+    std::vector<Size> sizes;
+    if (argc > 1) {
+        sizes.push_back({"stream", argv[1]});
+    } else {
+        const std::string card3 = road_card::Make("road3ch", road_card::kRoad3ch);
+        const std::string card4k = road_card::Make("road4k", road_card::kRoad4k);
+        sizes.push_back({"720p", RoadStream(card3, 1, "720p")});
+        sizes.push_back({"1080p", RoadStream(card3, 0, "1080p")});
+        sizes.push_back({"2160p", RoadStream(card4k, 0, "2160p")});
     }
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const Units units = SplitAccessUnits(bytes);
-    std::printf("%s: %zu access units, %.2f Mbit/s at 30 fps\n", path.c_str(), units.size(),
-                static_cast<double>(bytes.size()) * 8 * 30 /
-                    static_cast<double>(std::max<size_t>(units.size(), 1)) / 1e6);
-
-    Pass ours1;
-    Pass ours2;
-    Pass ffmpeg;
-    Pass decodeOnly;
-    for (int i = 0; i < kPasses; ++i) {
-        const Pass a = RunOurs(units, 1);
-        const Pass f = RunFfmpeg(path, static_cast<int>(units.size()));
-        const Pass b = RunOurs(units, 2);
-        const Pass d = RunOurs(units, 1, false);
-        decodeOnly = i == 0 ? d : Best(decodeOnly, d);
-        ours1 = i == 0 ? a : Best(ours1, a);
-        ffmpeg = i == 0 ? f : Best(ffmpeg, f);
-        ours2 = i == 0 ? b : Best(ours2, b);
+    bool ok = true;
+    std::string stream1080;
+    for (const Size& size : sizes) {
+        const Units units = ReadUnits(size.path);
+        if (units.empty()) {
+            std::fprintf(stderr, "no stream %s\n", size.path.c_str());
+            ok = false;
+            continue;
+        }
+        if (std::string(size.label) == "1080p" || argc > 1) {
+            stream1080 = size.path;
+        }
+        const double mbits = static_cast<double>(std::filesystem::file_size(size.path)) * 8 * 30 /
+                             static_cast<double>(units.size()) / 1e6;
+        std::printf("%s %s: %zu access units, %.1f Mbit/s at 30 fps, load %.1f\n", size.label,
+                    size.path.c_str(), units.size(), mbits, road_card::LoadAverage());
+        const Pass ours = Median3([&] { return RunOurs(units, 1, false); });
+        const Pass ffmpeg = Median3([&] { return RunFfmpeg(size.path, static_cast<int>(units.size()), ""); });
+        Print("CDecoder, decode only, 1 thread", ours);
+        Print("ffmpeg -threads 1, decode only", ffmpeg);
+        const std::string figure =
+            std::string("decode fps, road ") + size.label + " (ours vs ffmpeg -threads 1)";
+        // Per CPU second: the machine is shared, and wall time says more about the others.
+        road_card::Summary(figure.c_str(), ours.pictures / ours.cpu, ffmpeg.pictures / ffmpeg.cpu,
+                           "fps/cpu-s", "load only");
+        ok = ok && ours.pictures == static_cast<int>(units.size());
     }
-    Print("CDecoder, 1 thread", ours1);
-    Print("CDecoder, 2 slice threads", ours2);
-    Print("ffmpeg -threads 1", ffmpeg);
-    Print("CDecoder, decode only", decodeOnly);
-    if (ffmpeg.pictures > 0 && ffmpeg.wall > 0) {
-        std::printf("fps ratio CDecoder(1 thread)/ffmpeg: wall %.2f, cpu %.2f\n",
-                    (ours1.pictures / ours1.wall) / (ffmpeg.pictures / ffmpeg.wall),
-                    (ours1.pictures / ours1.cpu) / (ffmpeg.pictures / ffmpeg.cpu));
+    if (!stream1080.empty()) {
+        // Decode and convert into a 640x360 sink, as the player paints a picture place.
+        const Units units = ReadUnits(stream1080);
+        const Pass ours = Median3([&] { return RunOurs(units, 1); });
+        const Pass ffmpeg = Median3([&] {
+            return RunFfmpeg(stream1080, static_cast<int>(units.size()),
+                             "-vf scale=640:360:flags=fast_bilinear -pix_fmt bgr24");
+        });
+        Print("CDecoder, 1 thread, to 640x360", ours);
+        Print("ffmpeg -threads 1, to 640x360", ffmpeg);
     }
-    return ours1.pictures == static_cast<int>(units.size()) ? 0 : 1;
+    return ok ? 0 : 1;
 }

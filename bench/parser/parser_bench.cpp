@@ -1,19 +1,16 @@
-// Read throughput of a recording: through CMUBParser (library, read-ahead thread, queue),
-// through the library directly, and as a plain sequential read of the same file. The
-// ratio parser / plain read is what the parser costs on top of the disk.
-//
-// Makes its own card with mubcard (synthetic payloads, ~100 MB front+rear+third
-// recording) under MUB_BENCH_DIR or the temporary folder.
+// Read throughput of a road recording (a minute of 1080p front, 720p rear and third):
+// through CMUBParser::ParseMedia with its read-ahead thread (as the player reads), without
+// it (as an export reads), and as a plain sequential read of the same file in 1 MiB
+// blocks, the anchor. The file is in the page cache for all of them; medians of three.
+#include "bench/common/road_card.h"
 #include "formats/mubparser.h"
-
-#include <benchmark/benchmark.h>
 
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,57 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct BenchCard {
-    fs::path dir;
-    std::string name;
-    fs::path file;
-    uint64_t bytes = 0;
-    MUBContext ctx = nullptr;
-    bool ok = false;
-};
-
-BenchCard& Card()
-{
-    static BenchCard card = [] {
-        BenchCard c;
-        const char* base = std::getenv("MUB_BENCH_DIR");
-        c.dir =
-            fs::path(base != nullptr ? base : fs::temp_directory_path().c_str()) / "mub_parser_bench_card";
-        if (!fs::exists(c.dir / "RECORD")) {
-            const std::string cmd = std::string(MUB_BINARY_DIR) + "/tools/mubcard/mubcard --out '" +
-                                    c.dir.string() +
-                                    "' --per-category 1 --letters T --duration 42 --synthetic "
-                                    "--front 1920x1080 --rear 1280x720 --third 1280x720 --seed 2 "
-                                    "> /dev/null 2>&1";
-            if (std::system(cmd.c_str()) != 0) {
-                return c;
-            }
-        }
-        c.ctx = CreateLibraryContext();
-        AddCardFolder(c.ctx, c.dir.c_str());
-        const uint8_t id = QueryCardId(c.ctx);
-        OpenCard(c.ctx);
-        SetLibraryContext(c.ctx);
-        const auto list = ListCardRecordings(c.ctx, id, MUB_CATEGORY_DRIVING);
-        if (list.empty()) {
-            return c;
-        }
-        c.name = list[0].name;
-        const std::string stem = c.name.substr(0, c.name.rfind('.'));
-        for (const auto& e : fs::recursive_directory_iterator(c.dir)) {
-            if (e.path().stem() == stem && e.path().extension() == ".mub") {
-                c.file = e.path();
-            }
-        }
-        c.bytes = c.file.empty() ? 0 : fs::file_size(c.file);
-        c.ok = c.bytes > 0;
-        return c;
-    }();
-    return card;
-}
-
-// The parser's queue prints a line each time it is polled empty; keep that out of the
-// report while measuring.
+// The parser prints a line at the end of each recording; keep it out of the report.
 class QuietStdout {
 public:
     QuietStdout()
@@ -93,91 +40,88 @@ private:
     int m_saved = -1;
 };
 
-void BM_PlainSequentialRead(benchmark::State& state)
+double PlainRead(const std::string& file)
 {
-    BenchCard& c = Card();
-    if (!c.ok) {
-        state.SkipWithError("no card");
-        return;
-    }
     std::vector<char> buffer(1 << 20);
-    for (auto _ : state) {
-        const int fd = open(c.file.c_str(), O_RDONLY);
-        uint64_t total = 0;
-        ssize_t n = 0;
-        while ((n = read(fd, buffer.data(), buffer.size())) > 0) {
-            total += static_cast<uint64_t>(n);
-        }
-        close(fd);
-        benchmark::DoNotOptimize(total);
+    const double t0 = road_card::NowSeconds();
+    const int fd = open(file.c_str(), O_RDONLY);
+    uint64_t total = 0;
+    ssize_t n = 0;
+    while ((n = read(fd, buffer.data(), buffer.size())) > 0) {
+        total += static_cast<uint64_t>(n);
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * c.bytes));
+    close(fd);
+    return total > 0 ? road_card::NowSeconds() - t0 : -1;
 }
 
-void BM_LibraryReadPacket(benchmark::State& state)
+// Seconds to read every packet through ParseMedia; packets counted into *packets.
+double ThroughParser(const std::string& name, bool readAhead, int* packets)
 {
-    BenchCard& c = Card();
-    if (!c.ok) {
-        state.SkipWithError("no card");
-        return;
-    }
-    CMUBParser parser;  // not started: ReadPacket straight through the library
     std::vector<uint8_t> buffer(kPacketBufferBytes);
-    for (auto _ : state) {
-        std::vector<char> name(c.name.begin(), c.name.end());
-        name.push_back('\0');
-        MediaInfo info;
-        parser.Open(name.data(), &info);
-        int packets = 0;
-        for (;;) {
-            int size = kPacketBufferBytes;
-            if (parser.ReadPacket(buffer.data(), &size) == kPacketEnd) {
-                break;
-            }
-            ++packets;
-        }
-        benchmark::DoNotOptimize(packets);
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * c.bytes));
-}
-
-void BM_ParserParseMedia(benchmark::State& state)
-{
-    BenchCard& c = Card();
-    if (!c.ok) {
-        state.SkipWithError("no card");
-        return;
-    }
-    std::vector<uint8_t> buffer(kPacketBufferBytes);
-    int64_t packets = 0;
-    {
-        QuietStdout quiet;
-        CMUBParser parser;
+    QuietStdout quiet;
+    CMUBParser parser;
+    if (readAhead) {
         parser.Start();
-        for (auto _ : state) {
-            std::vector<char> name(c.name.begin(), c.name.end());
-            name.push_back('\0');
-            MediaInfo info;
-            parser.Open(name.data(), &info);
-            for (;;) {
-                char id[5] = {};
-                int size = kPacketBufferBytes;
-                if (parser.ParseMedia(id, buffer.data(), &size) < 0) {
-                    break;
-                }
-                packets += id[0] != '\0' ? 1 : 0;
-            }
-        }
-        parser.Stop();  // joined here, so its last lines go to the quiet stdout too
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * c.bytes));
-    state.counters["packets"] = benchmark::Counter(static_cast<double>(packets), benchmark::Counter::kIsRate);
+    const double t0 = road_card::NowSeconds();
+    std::vector<char> path(name.begin(), name.end());
+    path.push_back('\0');
+    MediaInfo info;
+    parser.Open(path.data(), &info);
+    *packets = 0;
+    for (;;) {
+        char id[5] = {};
+        int size = kPacketBufferBytes;
+        if (parser.ParseMedia(id, buffer.data(), &size) < 0) {
+            break;
+        }
+        *packets += id[0] != '\0' ? 1 : 0;
+    }
+    const double seconds = road_card::NowSeconds() - t0;
+    parser.Stop();
+    return seconds;
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
 }
 
 }  // namespace
 
-BENCHMARK(BM_PlainSequentialRead)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
-BENCHMARK(BM_LibraryReadPacket)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
-BENCHMARK(BM_ParserParseMedia)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+int main()
+{
+    const std::string card = road_card::Make("road3ch", road_card::kRoad3ch);
+    const std::string file = road_card::FirstRecordingFile(card);
+    if (file.empty()) {
+        std::fprintf(stderr, "parser_bench: no road card\n");
+        return 1;
+    }
+    MUBContext ctx = CreateLibraryContext();
+    AddCardFolder(ctx, card.c_str());
+    OpenCard(ctx);
+    SetLibraryContext(ctx);
+    const std::string name = fs::path(file).stem().string() + ".avi";
+    const double mb = static_cast<double>(fs::file_size(file)) / 1e6;
+    std::printf("%s: %.1f MB, load %.1f\n", name.c_str(), mb, road_card::LoadAverage());
 
-BENCHMARK_MAIN();
+    PlainRead(file);  // into the page cache
+    std::vector<double> plain, threaded, direct;
+    int packets = 0;
+    for (int round = 0; round < 3; ++round) {
+        plain.push_back(PlainRead(file));
+        threaded.push_back(ThroughParser(name, true, &packets));
+        direct.push_back(ThroughParser(name, false, &packets));
+    }
+    const double p = Median(plain), t = Median(threaded), d = Median(direct);
+    std::printf("plain sequential read   %7.1f ms  %6.0f MB/s\n", p * 1e3, mb / p);
+    std::printf("ParseMedia, read-ahead  %7.1f ms  %6.0f MB/s  %d packets\n", t * 1e3, mb / t, packets);
+    std::printf("ParseMedia, direct      %7.1f ms  %6.0f MB/s\n", d * 1e3, mb / d);
+    road_card::Summary("CMUBParser::ParseMedia (read-ahead) vs plain sequential read", t * 1e3, p * 1e3, "ms",
+                       "ratio <= 1.5");
+    road_card::Summary("ParseMedia without read-ahead (export) vs plain sequential read", d * 1e3, p * 1e3,
+                       "ms", "-");
+    ReleaseLibraryContext(ctx);
+    return 0;
+}

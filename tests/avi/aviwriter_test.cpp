@@ -339,6 +339,35 @@ TEST(AviWriter, ShortWriteIsTakenBackSoTheFileStaysConsistent)
     EXPECT_EQ(U32At(b, kTotalFramesAt), 2u);
 }
 
+// A chunk read straight into the writer's buffer is the same chunk, and a short write of
+// it is taken back just the same.
+TEST(AviWriter, ChunkBufferWritesWhatAddDataWrites)
+{
+    const std::vector<std::pair<std::string, int>> packets = {{"ABCDE", 0}, {"pcm!", 3}, {"xyz", 4}, {"", 0}};
+    Fixture byCopy;
+    Fixture inPlace;
+    ASSERT_TRUE(byCopy.writer.Create("a.avi"));
+    ASSERT_TRUE(inPlace.writer.Create("b.avi"));
+    for (const auto& [bytes, slot] : packets) {
+        ASSERT_TRUE(byCopy.writer.AddData(bytes.data(), static_cast<int>(bytes.size()), slot));
+        uint8_t* chunk = inPlace.writer.ChunkBuffer(64);
+        std::memcpy(chunk, bytes.data(), bytes.size());
+        ASSERT_TRUE(inPlace.writer.AddChunk(static_cast<int>(bytes.size()), slot));
+    }
+    EXPECT_FALSE(inPlace.writer.AddChunk(65, 0));  // more than the buffer holds
+    inPlace.sink->SetWriteBudget(8 + 3);
+    testing::internal::CaptureStdout();
+    std::memcpy(inPlace.writer.ChunkBuffer(64), "1234567", 7);
+    EXPECT_FALSE(inPlace.writer.AddChunk(7, 0));
+    std::fflush(stdout);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("CAVIWriter::AddDataBody error 3 != 8\n"),
+              std::string::npos);
+    inPlace.sink->SetWriteBudget(-1);
+    EXPECT_EQ(inPlace.writer.Chunks(), 4);
+    EXPECT_EQ(byCopy.writer.Finish(), inPlace.writer.Finish());
+    EXPECT_EQ(byCopy.sink->Bytes(), inPlace.sink->Bytes());
+}
+
 TEST(AviWriter, FailureToTakeBackAShortWriteStopsTheFile)
 {
     Fixture f;

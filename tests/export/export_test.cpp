@@ -109,14 +109,15 @@ private:
     FILE* m_fp = nullptr;
 };
 
-// Payloads of a megabyte or more become holes, so a file of gigabytes costs no disk.
+// Writes of a megabyte or more become holes after their first 8 bytes (a chunk's header
+// when the chunk comes in one piece), so a file of gigabytes costs no disk.
 class SparseSink : public VFileSystem {
 public:
     bool Open(const char* path, const char* mode) override { return m_file.Open(path, mode); }
     int Write(const void* data, int length) override
     {
         if (length >= (1 << 20)) {
-            return m_file.Seek(length, 1) == 0 ? length : 0;
+            return m_file.Write(data, 8) == 8 && m_file.Seek(length - 8, 1) == 0 ? length : 0;
         }
         return m_file.Write(data, length);
     }

@@ -224,46 +224,80 @@ TEST_F(SampleCard, TelemetryRecordsHaveTheirShape)
     EXPECT_TRUE(braked);
 }
 
-TEST_F(SampleCard, FrontPictureFlashesWhiteOnWholeSeconds)
+// Mean luma of each front picture of a recording, decoded in order.
+std::vector<double> FrontLuma(const Recording& r)
 {
     const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
-    ASSERT_NE(codec, nullptr);
     AVCodecContext* dec = avcodec_alloc_context3(codec);
-    ASSERT_EQ(avcodec_open2(dec, codec, nullptr), 0);
+    avcodec_open2(dec, codec, nullptr);
     AVPacket* pkt = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
     std::vector<double> meanLuma;
-    for (const auto& p : card->front().packets) {
+    auto receive = [&] {
+        while (avcodec_receive_frame(dec, frame) == 0) {
+            double sum = 0;
+            for (int y = 0; y < frame->height; ++y) {
+                for (int x = 0; x < frame->width; ++x) {
+                    sum += frame->data[0][y * frame->linesize[0] + x];
+                }
+            }
+            meanLuma.push_back(sum / (frame->width * frame->height));
+        }
+    };
+    for (const auto& p : r.packets) {
         if ((p.status == 0 || p.status == 2) && p.type == 0) {
             std::vector<uint8_t> data(p.bytes);
             data.resize(p.bytes.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
             pkt->data = data.data();
             pkt->size = static_cast<int>(p.bytes.size());
-            ASSERT_EQ(avcodec_send_packet(dec, pkt), 0);
-            while (avcodec_receive_frame(dec, frame) == 0) {
-                double sum = 0;
-                for (int y = 0; y < frame->height; ++y) {
-                    for (int x = 0; x < frame->width; ++x) {
-                        sum += frame->data[0][y * frame->linesize[0] + x];
-                    }
-                }
-                meanLuma.push_back(sum / (frame->width * frame->height));
-            }
+            EXPECT_EQ(avcodec_send_packet(dec, pkt), 0);
+            receive();
         }
     }
     avcodec_send_packet(dec, nullptr);
-    while (avcodec_receive_frame(dec, frame) == 0) {
-        meanLuma.push_back(0);
-    }
+    receive();
     av_frame_free(&frame);
     av_packet_free(&pkt);
     avcodec_free_context(&dec);
+    return meanLuma;
+}
+
+void ExpectFlashesOnWholeSeconds(const std::vector<double>& meanLuma)
+{
     ASSERT_GE(meanLuma.size(), 60u);
     EXPECT_GT(meanLuma[0], 180);
     EXPECT_GT(meanLuma[30], 180);
     EXPECT_LT(meanLuma[1], 120);
     EXPECT_LT(meanLuma[15], 120);
     EXPECT_LT(meanLuma[29], 120);
+}
+
+TEST_F(SampleCard, FrontPictureFlashesWhiteOnWholeSeconds)
+{
+    ExpectFlashesOnWholeSeconds(FrontLuma(card->front()));
+}
+
+// The road pictures load a decoder like real footage: a dashcam's bit rate for the size
+// (720p at 5 Mbit/s scaled down to 480x270: about 1.3), and still the flashes.
+TEST(Mubcard, RoadContentKeepsTheSyncMarksAtADashcamBitRate)
+{
+    CTempDir dir;
+    ASSERT_EQ(RunMubcard("--out " + dir.Path() +
+                         " --content road --per-category 1 --letters D --duration 2 "
+                         "--front 480x270 --rear 240x136 --seed 4"),
+              0);
+    const auto card = LoadCard(dir.Path());
+    ASSERT_FALSE(card.empty());
+    const Recording& r = card.front();
+    ExpectFlashesOnWholeSeconds(FrontLuma(r));
+    double frontBytes = 0;
+    for (const auto& p : r.packets) {
+        frontBytes +=
+            p.type == 0 && (p.status == 0 || p.status == 2) ? static_cast<double>(p.bytes.size()) : 0;
+    }
+    const double mbits = frontBytes * 8 / 2 / 1e6;
+    EXPECT_GT(mbits, 0.9);
+    EXPECT_LT(mbits, 1.8);
 }
 
 // Decodes one key unit on its own and returns the mean of its luma.
@@ -383,8 +417,9 @@ TEST(Mubcard, SyntheticCardIsQuickAndShapedLikeTheRealOne)
 TEST(Mubcard, BadOptionsAreRefused)
 {
     CTempDir dir;
-    for (const char* bad : {"", "--out", "--per-category -1", "--letters DX", "--duration 0",
-                            "--duration 5-2", "--front 641x360", "--fps 0", "--start 2026", "--bogus 1"}) {
+    for (const char* bad :
+         {"", "--out", "--per-category -1", "--letters DX", "--duration 0", "--duration 5-2",
+          "--front 641x360", "--fps 0", "--start 2026", "--content snow", "--bogus 1"}) {
         const std::string args = std::string(bad) + (std::string(bad).empty() ? "" : " --out " + dir.Path());
         EXPECT_NE(RunMubcard(args + " 2>/dev/null"), 0) << bad;
     }

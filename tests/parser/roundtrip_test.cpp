@@ -33,7 +33,8 @@ constexpr const char* kSmallCard =
 constexpr int kSeconds = 4;
 constexpr int kFps = 30;
 
-class RoundTrip : public ::testing::Test {
+// Each case runs with the read-ahead thread and without it (reads on the caller's thread).
+class RoundTrip : public ::testing::TestWithParam<bool> {
 protected:
     static void SetUpTestSuite()
     {
@@ -46,7 +47,9 @@ protected:
         ASSERT_TRUE(s_made) << "mubcard failed: " << MubcardPath();
         card = std::make_unique<OpenedCard>(s_dir->Path());
         ASSERT_TRUE(card->Ok());
-        parser.Start();
+        if (GetParam()) {
+            parser.Start();
+        }
     }
     void TearDown() override
     {
@@ -71,7 +74,7 @@ protected:
 std::unique_ptr<TempDir> RoundTrip::s_dir;
 bool RoundTrip::s_made = false;
 
-TEST_F(RoundTrip, EveryPacketComesOutAsStored)
+TEST_P(RoundTrip, EveryPacketComesOutAsStored)
 {
     const std::vector<CardRecording> all = card->All();
     ASSERT_EQ(all.size(), 4u);
@@ -122,7 +125,7 @@ TEST_F(RoundTrip, EveryPacketComesOutAsStored)
     }
 }
 
-TEST_F(RoundTrip, NameWithIndexOpensTheListedRecording)
+TEST_P(RoundTrip, NameWithIndexOpensTheListedRecording)
 {
     const std::vector<CardRecording> driving =
         ListCardRecordings(card->Context(), card->CardId(), MUB_CATEGORY_DRIVING);
@@ -148,7 +151,7 @@ TEST_F(RoundTrip, NameWithIndexOpensTheListedRecording)
     EXPECT_TRUE(none.packets.empty());
 }
 
-TEST_F(RoundTrip, SeekDeliversTheKeyUnitStartingThatSecond)
+TEST_P(RoundTrip, SeekDeliversTheKeyUnitStartingThatSecond)
 {
     const std::string name = NameWithLetter('D');
     const fs::path file = ContainerFile(s_dir->Path(), name);
@@ -186,7 +189,7 @@ TEST_F(RoundTrip, SeekDeliversTheKeyUnitStartingThatSecond)
     }
 }
 
-TEST_F(RoundTrip, AfterTheEndOnlyMinusOneUntilSeekOrOpen)
+TEST_P(RoundTrip, AfterTheEndOnlyMinusOneUntilSeekOrOpen)
 {
     const std::string name = NameWithLetter('N');
     const fs::path file = ContainerFile(s_dir->Path(), name);
@@ -218,7 +221,7 @@ TEST_F(RoundTrip, AfterTheEndOnlyMinusOneUntilSeekOrOpen)
 
 // Open, seek and read through the real library while the read-ahead runs, and stop the
 // parser in the middle of reading (for ThreadSanitizer).
-TEST_F(RoundTrip, ReopenSeekAndStopWhileReading)
+TEST_P(RoundTrip, ReopenSeekAndStopWhileReading)
 {
     const std::vector<CardRecording> all = card->All();
     std::mt19937 rng(11);
@@ -242,6 +245,9 @@ TEST_F(RoundTrip, ReopenSeekAndStopWhileReading)
     }
     parser.Stop();
 }
+
+INSTANTIATE_TEST_SUITE_P(Parser, RoundTrip, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "ReadAhead" : "Direct"; });
 
 class DamagedRecording : public ::testing::Test {
 protected:

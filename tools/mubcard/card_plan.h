@@ -18,6 +18,8 @@ struct CardOptions {
     int height[3] = {360, 180, 180};
     int fps = 30;
     bool synthetic = false;                 // fake video payloads: fast, not decodable
+    bool road = false;                      // road-like pictures at dashcam bit rates
+    int count = 0;                          // write only the first recordings; 0: all
     std::string start = "20261201_073000";  // wall-clock time of the first recording
 };
 

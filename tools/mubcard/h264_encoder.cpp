@@ -20,7 +20,7 @@ void CH264Encoder::Close()
     av_packet_free(&m_packet);
 }
 
-bool CH264Encoder::Open(int width, int height, int fps, int64_t bitRate)
+bool CH264Encoder::Open(int width, int height, int fps, int64_t bitRate, bool dashcam)
 {
     Close();
     const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
@@ -48,7 +48,14 @@ bool CH264Encoder::Open(int width, int height, int fps, int64_t bitRate)
     m_ctx->keyint_min = 30;
     // One thread keeps the output identical from run to run.
     m_ctx->thread_count = 1;
-    av_opt_set(m_ctx->priv_data, "preset", "ultrafast", 0);
+    if (dashcam) {
+        m_ctx->rc_max_rate = bitRate;
+        m_ctx->rc_buffer_size = static_cast<int>(bitRate);
+        av_opt_set(m_ctx->priv_data, "preset", "superfast", 0);
+        av_opt_set(m_ctx->priv_data, "profile", "high", 0);
+    } else {
+        av_opt_set(m_ctx->priv_data, "preset", "ultrafast", 0);
+    }
     av_opt_set(m_ctx->priv_data, "x264-params", "scenecut=0:repeat-headers=1:aud=0", 0);
     if (avcodec_open2(m_ctx, codec, nullptr) < 0) {
         std::fprintf(stderr, "mubcard: cannot open the H.264 encoder for %dx%d\n", width, height);

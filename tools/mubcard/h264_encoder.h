@@ -22,7 +22,9 @@ public:
     CH264Encoder(const CH264Encoder&) = delete;
     CH264Encoder& operator=(const CH264Encoder&) = delete;
 
-    bool Open(int width, int height, int fps, int64_t bitRate);
+    // dashcam: the stream of a camera's hardware encoder (CABAC, deblocking, bit rate held
+    // to bitRate over each second) instead of the quickest one to make.
+    bool Open(int width, int height, int fps, int64_t bitRate, bool dashcam = false);
     void Close();
     // i420: width x height luma followed by the two quarter-size chroma planes.
     // Appends every unit the encoder has finished (it may lag behind the input).

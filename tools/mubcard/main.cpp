@@ -3,6 +3,7 @@
 //   mubcard --out DIR [--seed N] [--per-category N] [--letters DTEN]
 //           [--duration SECONDS | --duration MIN-MAX] [--front WxH] [--rear WxH]
 //           [--third WxH] [--fps N] [--start YYYYMMDD_HHMMSS] [--synthetic]
+//           [--content plain|road] [--count N]
 //
 // The same options and seed give the same bytes.
 #include <sys/stat.h>
@@ -30,8 +31,12 @@ void Usage()
     std::fprintf(stderr,
                  "usage: mubcard --out DIR [--seed N] [--per-category N] [--letters DTEN]\n"
                  "               [--duration SECONDS|MIN-MAX] [--front WxH] [--rear WxH] [--third WxH]\n"
-                 "               [--fps N] [--start YYYYMMDD_HHMMSS] [--synthetic]\n"
-                 "  --synthetic writes fake (not decodable) video payloads, fast, for big test cards.\n");
+                 "               [--fps N] [--start YYYYMMDD_HHMMSS] [--synthetic] [--content plain|road]\n"
+                 "               [--count N]\n"
+                 "  --synthetic writes fake (not decodable) video payloads, fast, for big test cards.\n"
+                 "  --content road: textured, moving, noisy pictures at dashcam bit rates (about\n"
+                 "    5 Mbit/s at 720p, 10 at 1080p, 25 at 2160p), as costly to decode as real footage.\n"
+                 "  --count N writes only the first N recordings of the card.\n");
 }
 
 bool ParseSize(const char* text, int* w, int* h)
@@ -117,6 +122,12 @@ bool ParseOptions(int argc, char** argv, CardOptions* o)
         } else if (a == "--fps") {
             ok = ParseLong(v, 1, 120, &n);
             o->fps = static_cast<int>(n);
+        } else if (a == "--count") {
+            ok = ParseLong(v, 1, 400000, &n);
+            o->count = static_cast<int>(n);
+        } else if (a == "--content") {
+            ok = std::strcmp(v, "plain") == 0 || std::strcmp(v, "road") == 0;
+            o->road = std::strcmp(v, "road") == 0;
         } else if (a == "--start") {
             time_t t = 0;
             ok = ParseWallClock(v, &t);
@@ -171,7 +182,10 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    const auto plans = PlanCard(options);
+    auto plans = PlanCard(options);
+    if (options.count > 0 && plans.size() > static_cast<size_t>(options.count)) {
+        plans.resize(static_cast<size_t>(options.count));
+    }
     CVehicleSim car;
     int failed = 0;
     int unlisted = 0;

@@ -10,6 +10,7 @@
 #include "mublib/mub_card.h"
 #include "mublib/mub_container.h"
 #include "tools/mubcard/h264_encoder.h"
+#include "tools/mubcard/road_painter.h"
 
 namespace {
 
@@ -153,14 +154,21 @@ bool MakeRecording(const CardOptions& options, const RecordingPlan& plan, const 
     }
     CH264Encoder encoders[3];
     std::vector<CPicturePainter> painters;
+    std::vector<CRoadPainter> roadPainters;
     CRandom fakeRng(plan.seed ^ 0xFA4Eull);
     size_t fakeBytes[3] = {0, 0, 0};
     for (int c = 0; c < 3; ++c) {
-        painters.emplace_back(c, options.width[c], options.height[c], plan.seed + static_cast<uint64_t>(c));
-        const int64_t rate = BitRateFor(options.width[c], options.height[c], fps);
+        const uint64_t seed = plan.seed + static_cast<uint64_t>(c);
+        painters.emplace_back(c, options.width[c], options.height[c], seed);
+        const bool paintsRoad = options.road && active[c] && !options.synthetic;
+        // The scene is as large as the picture: only channels that are drawn get one.
+        roadPainters.emplace_back(c, paintsRoad ? options.width[c] : 16, paintsRoad ? options.height[c] : 16,
+                                  seed);
+        const int64_t rate = options.road ? RoadBitRate(options.width[c], options.height[c], fps)
+                                          : BitRateFor(options.width[c], options.height[c], fps);
         fakeBytes[c] = static_cast<size_t>(rate / 8 / fps);
         if (active[c] && !options.synthetic &&
-            !encoders[c].Open(options.width[c], options.height[c], fps, rate)) {
+            !encoders[c].Open(options.width[c], options.height[c], fps, rate, options.road)) {
             return false;
         }
     }
@@ -231,7 +239,9 @@ bool MakeRecording(const CardOptions& options, const RecordingPlan& plan, const 
             if (options.synthetic) {
                 units.push_back(FakeUnit(fakeRng, f, fakeBytes[c]));
             } else {
-                const cv::Mat& pic = painters[static_cast<size_t>(c)].Paint(plan, f, fps);
+                const auto i = static_cast<size_t>(c);
+                const cv::Mat& pic =
+                    options.road ? roadPainters[i].Paint(plan, f, fps) : painters[i].Paint(plan, f, fps);
                 ok = encoders[c].Encode(pic.data, f, &units) && ok;
             }
             for (auto& u : units) {

@@ -148,8 +148,8 @@ int main(int argc, char** argv)
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
 
+    // Not started: without the read-ahead each packet goes straight into the writer's chunk.
     CMUBParser parser;
-    parser.Start();
     CAVIWriter writer;
     int written = 0;
     int failed = 0;
@@ -188,7 +188,6 @@ int main(int argc, char** argv)
                 break;
         }
     }
-    parser.Stop();
     CloseToolCard(ctx);
 
     std::fprintf(stderr, "mubexport: %d written, %d shortened, %d failed, %d cancelled, %d not started\n",
