@@ -1,5 +1,7 @@
 #include "fsnormal.h"
 
+#include "platform/trace.h"
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -7,7 +9,7 @@
 bool CFSNormal::Open(const char* path, const char* mode)
 {
     if (m_fp != nullptr) {
-        std::printf("[CFSNormal] FP is Already Opened\n");
+        Trace("[CFSNormal] FP is Already Opened\n");
         return false;
     }
     if (path == nullptr || mode == nullptr) {

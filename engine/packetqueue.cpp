@@ -1,5 +1,7 @@
 #include "packetqueue.h"
 
+#include "platform/trace.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -124,7 +126,7 @@ bool CThreadQueue::Pop(void** buffer, int* length, int* tag)
     }
     std::lock_guard<CSync> lock(m_lock);
     if (m_fifo.BytesInUse() == 0) {
-        std::printf("[CThreadQueue] Pop Empty\n");
+        Trace("[CThreadQueue] Pop Empty\n");
         return false;
     }
     return m_fifo.PopFront(*buffer, length, tag);

@@ -1,6 +1,7 @@
 #include "formats/exportfile.h"
 
 #include "formats/aviwriter.h"
+#include "platform/trace.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -150,7 +151,7 @@ ExportResult ExportRecording(VMediaParser& parser, CAVIWriter& writer, const std
             }
         }
         if (options.traceAddData) {
-            std::printf("aviAddData \n");
+            Trace("aviAddData \n");
         }
         if (!writer.AddData(buffer.get(), length, slot)) {
             writeFailed = !writer.LimitReached();  // at the limit the file is still whole

@@ -1,5 +1,7 @@
 #include "formats/mubparser.h"
 
+#include "platform/trace.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -396,8 +398,8 @@ void CMUBParser::ReportOversize()
 {
     // One line per recording: a recording full of them must not flood the output.
     if (!m_oversizeReported.exchange(true)) {
-        std::printf("[CMUBParser] Oversize packet skipped in %s; later ones are skipped silently\n",
-                    m_fileName);
+        std::fprintf(stderr, "[CMUBParser] Oversize packet skipped in %s; later ones are skipped silently\n",
+                     m_fileName);
     }
 }
 
@@ -433,7 +435,7 @@ void CMUBParser::ReadAheadStep()
         }
     }
     if (code == kPacketEnd) {
-        std::printf("Media End Recv [%d]\n", code);
+        Trace("Media End Recv [%d]\n", code);
         m_running = false;
     }
 }

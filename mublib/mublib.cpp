@@ -166,9 +166,9 @@ R NoThrow(R failure, F&& body) noexcept
     try {
         return body();
     } catch (const std::exception& e) {
-        std::printf("[MUBLib] call failed: %s\n", e.what());
+        std::fprintf(stderr, "[MUBLib] call failed: %s\n", e.what());
     } catch (...) {
-        std::printf("[MUBLib] call failed\n");
+        std::fprintf(stderr, "[MUBLib] call failed\n");
     }
     return failure;
 }

@@ -55,7 +55,7 @@ bool InitAudioOnce()
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         ok = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
         if (!ok) {
-            std::printf("[waveOut] no sound system: %s\n", SDL_GetError());
+            std::fprintf(stderr, "[waveOut] no sound system: %s\n", SDL_GetError());
         }
     });
     return ok;
@@ -221,7 +221,7 @@ MMRESULT waveOutOpen(HWAVEOUT* device, UINT deviceId, const WAVEFORMATEX* format
     // No allowed changes: SDL converts to whatever the device wants.
     created->id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (created->id == 0) {
-        std::printf("[waveOut] open failed: %s\n", SDL_GetError());
+        std::fprintf(stderr, "[waveOut] open failed: %s\n", SDL_GetError());
         return MMSYSERR_NODRIVER;
     }
     created->periodBytes = static_cast<int>(have.samples) * format->nBlockAlign;

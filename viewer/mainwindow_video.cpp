@@ -1,6 +1,7 @@
 // Main window: where the video channels and the map appear, the normal layout, the
 // background paint and the rear mirror.
 #include "controls/controlid.h"
+#include "platform/trace.h"
 #include "viewer/mainwindow.h"
 #include "viewer/pictureview.h"
 #include "viewer/skinctl.h"
@@ -85,8 +86,7 @@ void CSamplePlayerDlg::SwapChannels()
 
 void CSamplePlayerDlg::OnSwap()
 {
-    std::printf("OnBnClickedButtonChangeView()\n");
-    std::fflush(stdout);
+    Trace("OnBnClickedButtonChangeView()\n");
     int extra = 0;
     if (m_busy || LoadedChannelCount(&extra) < 2) {
         return;
@@ -287,8 +287,7 @@ void CSamplePlayerDlg::ComputeFullScreenRect()
     m_fullY = y;
     m_fullW = w;
     m_fullH = h;
-    std::printf("Width => %d, Hight => %d, X => %d, Y => %d\n", W, H, x, y);
-    std::fflush(stdout);
+    Trace("Width => %d, Hight => %d, X => %d, Y => %d\n", W, H, x, y);
 }
 
 void CSamplePlayerDlg::ApplyWindowLayout(int mode)

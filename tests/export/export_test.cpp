@@ -325,10 +325,10 @@ TEST_F(ExportTest, RecordingPastTheSizeLimitGivesAShortenedValidFile)
     // 1100 pictures of 2 MiB: the writer stops at the 2 GiB its fields can describe.
     parser.packets.assign(1100, {"00dc", kPacketBufferBytes});
     parser.info.frameCount0 = 1100;
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     CAVIWriter writer(new SparseSink);
     const ExportResult r = ExportRecording(parser, writer, "REC_big.avi", dir.string(), options);
-    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
     ASSERT_EQ(r.status, ExportStatus::Shortened) << r.reason;
     EXPECT_EQ(r.framesWritten, 1023);
     EXPECT_EQ(r.reason, "the file reached the AVI size limit of 2 GiB after 1023 of 1100 pictures");
