@@ -31,6 +31,7 @@ QString LanguageModuleName(int primaryLanguage);
 SkinSet SkinSetForLanguage(int primaryLanguage);
 
 // Folders searched for language modules, in order: the program's folder, its "res" subfolder,
-// the "res" folder beside it (the build tree keeps modules in <build>/res) and the build tree's
-// res folder this library was built with.
+// the "res" folder beside it (the build tree keeps modules in <build>/res), the installed data
+// folder relative to the program (<prefix>/share/mubviewer from <prefix>/bin) and as
+// configured, and the build tree's res folder this library was built with.
 QStringList LanguageModuleSearchPath();
