@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The C interface over the card and container units. One lock per context, held for
 // each whole call: the card watch, the parser's read-ahead and the UI/worker thread
 // all call in.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Diagnostic console lines: the engine's and the window's running commentary ("[CThreadQueue]
 // Pop Empty", "Press Button => 37"). Off unless MUB_TRACE is set to anything but "0" or a
 // program turns it on, so the tools' standard output holds only their own output. Real

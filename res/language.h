@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // User-interface language: which language module and which captioned skin set a run uses.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mubviewer [--card DIR] [--trace] [FOLDER]: the recording viewer.
 #include "mub_version.h"
 #include "platform/trace.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main window: the card watch and the recording list.
 #include "controls/winevent.h"
 #include "platform/trace.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main window: the transport, the time slider and labels, the playback tick and the keyboard.
 #include "controls/winevent.h"
 #include "platform/trace.h"

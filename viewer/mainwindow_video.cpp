@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main window: where the video channels and the map appear, the normal layout, the
 // background paint and the rear mirror.
 #include "controls/controlid.h"

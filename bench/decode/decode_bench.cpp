@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decode and convert of a 1080p30 H.264 stream into a 640x360 sink, against the ffmpeg
 // command doing the same work (one decoder thread, fast bilinear scaling to BGR24).
 // Usage: decode_bench [stream.h264]   (default: made once with ffmpeg/libx264, cached)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Times mubexport of one ~100 MB recording (front, rear and third channel) against cp of
 # the same container file, each including the fsync of what it wrote; prints both times
 # (best of 3) and their ratio.

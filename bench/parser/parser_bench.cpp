@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Read throughput of a recording: through CMUBParser (library, read-ahead thread, queue),
 // through the library directly, and as a plain sequential read of the same file. The
 // ratio parser / plain read is what the parser costs on top of the disk.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Playback figures on a three-channel sample card: CPU time of a minute of real-time play
 // with sound on the default device (SDL_AUDIODRIVER=dummy headless), late front pictures,
 // the sound/picture offset, and the latency of seeks while paused (from SeekMs to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws every skin image of the viewer from code and writes them, with a resource list, into a
 // folder: skingen <output folder>. Run by the build; the images are never edited by hand.
 //

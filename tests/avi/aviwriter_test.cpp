@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "formats/aviwriter.h"
 #include "tests/support/memory_sink.h"
 #include "tests/support/trace_capture.h"

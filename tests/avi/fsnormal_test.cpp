@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/fsnormal.h"
 #include "tests/support/trace_capture.h"
 

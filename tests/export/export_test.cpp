@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-file export against a scripted parser: what lands in the file, progress,
 // cancel, and what is left on disk when it fails.
 #include "avi_check.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A card whose reads fail part-way (pulled, dying) and a library whose insides throw: the
 // C interface answers with its error results and never takes a failure for the end.
 #include <gtest/gtest.h>

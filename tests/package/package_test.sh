@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the Debian package from the build tree, unpacks it with dpkg-deb -x into a temporary
 # root and checks there: each program's --help, --version and manual page; the desktop entry
 # and AppStream metadata; the icons; the viewer started from the unpacked tree on a card

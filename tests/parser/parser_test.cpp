@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CMUBParser against a stand-in library: the calls it makes, how it reads the replies,
 // the read-ahead thread and seeking.
 #include "fake_library.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The media player driven by a scripted recording: cushion, end of media, seeks and steps,
 // key-unit waits, callbacks, the sound clock and the pacer.
 #include "engine/mediaplayer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/packetqueue.h"
 #include "tests/support/trace_capture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the code under test writes to standard error with trace lines on: the trace lines
 // and the problems it reports.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every program: --help on standard output, --version, one line and status 2 for bad
 // arguments; mubplay's and mubexport's output holds only their own lines, so it can be
 // piped; no sound device is told in one line.

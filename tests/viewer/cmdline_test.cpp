@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The viewer's command line: a card folder by option or by argument (as a file manager
 // passes it), Qt's own options left alone, anything else refused.
 #include "viewer/cmdline.h"

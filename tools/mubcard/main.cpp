@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mubcard: writes a sample card folder for the viewer and the tests.
 //
 //   mubcard --out DIR [--seed N] [--per-category N] [--letters DTEN]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mubexport: exports recordings from a card into a folder as AVI files, with a progress
 // bar on the terminal. Ctrl-C stops after the current packet and leaves the file being
 // written finished (shortened but valid); so does a recording that cannot be read or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mubinfo: lists a card's recordings by category, newest first, or describes one
 // recording with its packet statistics.
 #include "formats/mubparser.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mubplay: plays a recording of a card folder headless, with sound on the default sound
 // device and pictures into off-screen sinks, and reports what was presented and how far
 // sound and pictures were apart.
