@@ -47,7 +47,7 @@ for p in mubviewer mubcard mubinfo mubexport mubplay; do
   help=$(env -u DISPLAY "$exe" --help) || fail "$p --help failed"
   [[ "$help" == "Usage: $p"* ]] || fail "$p --help: $help"
   ver=$("$exe" --version) || fail "$p --version failed"
-  [[ "$ver" == "$p "*" $version" ]] || fail "$p --version: $ver"
+  [[ "$ver" == "$p "* && "$ver" == *" $version" ]] || fail "$p --version: $ver"
   zcat "$root/usr/share/man/man1/$p.1.gz" | grep -q '^\.TH' || fail "no manual page for $p"
 done
 

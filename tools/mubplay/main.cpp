@@ -206,6 +206,9 @@ int main(int argc, char** argv)
             return BadArguments("mubplay", "one recording at a time, not " + options.name + " and " + a);
         }
     }
+    if (options.card.empty()) {
+        return BadArguments("mubplay", "--card DIR is needed");
+    }
     std::vector<std::string> names;
     if (every) {
         for (const CardRecording& r : RecordingsOf(options.card)) {
@@ -216,9 +219,6 @@ int main(int argc, char** argv)
             return 1;
         }
         options.name = names.front();
-    }
-    if (options.card.empty()) {
-        return BadArguments("mubplay", "--card DIR is needed");
     }
     if (options.name.empty() && !list) {
         return BadArguments("mubplay", "name a recording, or give --list or --every");
