@@ -100,10 +100,11 @@ int ParseOptions(int argc, char** argv, CardOptions* o)
             continue;
         }
         static const std::set<std::string> kValueOptions = {
-            "--out", "--seed", "--per-category", "--letters", "--duration",
-            "--front", "--rear", "--third", "--fps", "--start"};
+            "--out",   "--seed", "--per-category", "--letters", "--duration",
+            "--front", "--rear", "--third",        "--fps",     "--start"};
         if (kValueOptions.count(a) == 0) {
-            return BadArguments("mubcard", (a.rfind("-", 0) == 0 ? "unknown option " : "unexpected argument ") + a);
+            return BadArguments("mubcard",
+                                (a.rfind("-", 0) == 0 ? "unknown option " : "unexpected argument ") + a);
         }
         if (!v) {
             return BadArguments("mubcard", a + " needs a value");

@@ -22,8 +22,8 @@
 // and last
 //   presented front=N rear=N third=N late=N av_offset_ms median=X max=Y
 // with n/a for X and Y when there was no sound to measure against.
-#include "tools/common/args.h"
 #include "platform/trace.h"
+#include "tools/common/args.h"
 #include "tools/common/card.h"
 #include "tools/mubplay/session.h"
 
