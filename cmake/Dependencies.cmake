@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Every outside library is a Debian 12 package (scripts/install-deps).
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)

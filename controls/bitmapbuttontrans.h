@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A four-image push button whose pictures have a key colour that is left unpainted.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A horizontal slider drawn entirely from images: a channel (with an optional "active" image left
 // of the thumb) and a thumb (with an optional image while it is held). The parent learns of moves
 // through posted WM_SLIDER_DRAGGING / WM_SLIDER_SETTLED messages (wParam = control id,

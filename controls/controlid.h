@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Numeric control ids, kept from the dialog templates: layout tables and tests address controls by them.
 #pragma once
 

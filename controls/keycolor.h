@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Key-colour transparency: pixels of one colour are left unpainted, so what lies behind shows.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Flicker-free painting: draw into an off-screen buffer, copied onto the target when it ends.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A static picture drawn with a key colour (black): black pixels leave the background showing.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Private window messages between widgets, carried as posted Qt events.
 // The message number is the event type, so every number used must be >= QEvent::User.
 #pragma once

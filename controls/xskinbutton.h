@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An owner-drawn push button, check box or radio button drawn from images, with its own pushed,
 // checked and mouse-over handling.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/decoder.h"
 
 #include "platform/picturesink.h"
@@ -241,7 +242,7 @@ bool CDecoder::Init()
         std::lock_guard<std::mutex> picture(ch.picture);
         std::lock_guard<CSync> decode(m_decodeLock);
         if (!ch.decoder.Init(threads)) {
-            std::printf("[CDecoder] no H.264 decoder\n");
+            std::fprintf(stderr, "[CDecoder] no H.264 decoder\n");
         }
     }
     return true;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // H.264 decoding of the three video channels and painting into their picture sinks.
 #pragma once
 

@@ -1,4 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fsnormal.h"
+
+#include "platform/trace.h"
 
 #include <unistd.h>
 
@@ -7,7 +10,7 @@
 bool CFSNormal::Open(const char* path, const char* mode)
 {
     if (m_fp != nullptr) {
-        std::printf("[CFSNormal] FP is Already Opened\n");
+        Trace("[CFSNormal] FP is Already Opened\n");
         return false;
     }
     if (path == nullptr || mode == nullptr) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A VFileSystem over a buffered standard-library file stream.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shared vocabulary of the playback engine: stream ids, packets, media info,
 // packet kind codes, and the interfaces the player drives.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The media player: reads a recording through the parser, keeps a cushion of front video,
 // presents pictures through the decoder in step with the sound heard, hands telemetry lines
 // to a callback. CMediaSync (mediasync.h) feeds the sound to the audio output on its own

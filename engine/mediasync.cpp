@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/mediasync.h"
 
 #include "engine/wavebox.h"
+#include "platform/trace.h"
 
 #include <algorithm>
 #include <chrono>
@@ -238,7 +240,7 @@ int CFramePacer::Next(long long nowMs, int fps, bool log)
     const int period = 1000 / (fps > 0 ? fps : 30);
     const int sleep = period - mean - 2;
     if (log) {
-        std::printf("[%02d] dif %2d, mean %2d : %2d msec\n", 0, dt, mean, sleep);
+        Trace("[%02d] dif %2d, mean %2d : %2d msec\n", 0, dt, mean, sleep);
     }
     return std::clamp(sleep, 0, period);
 }

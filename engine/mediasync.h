@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound side of the player: a queue of PCM packets, the "MediaSync" thread that writes
 // them to the audio output, and the sound clock that says which media time is being heard.
 // Also the frame-rate pacer the player falls back to when there is no sound to follow.

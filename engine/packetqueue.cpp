@@ -1,4 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "packetqueue.h"
+
+#include "platform/trace.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -124,7 +127,7 @@ bool CThreadQueue::Pop(void** buffer, int* length, int* tag)
     }
     std::lock_guard<CSync> lock(m_lock);
     if (m_fifo.BytesInUse() == 0) {
-        std::printf("[CThreadQueue] Pop Empty\n");
+        Trace("[CThreadQueue] Pop Empty\n");
         return false;
     }
     return m_fifo.PopFront(*buffer, length, tag);

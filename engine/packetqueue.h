@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // First-in-first-out packet queues: payloads back to back in one byte buffer,
 // with a length and a tag per entry. Safe for one producer and one consumer.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The media player's state machine: what the player is doing, what each command or worker
 // finding does to it, and what must happen on the way. One table, no threads: the player
 // applies events through it under its state lock and is the only writer of the state.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound clock: which media time is being heard now, from what was handed to the sound
 // device and a reading of the device. Plain data in, an answer out; the caller supplies the
 // time, so tests drive it with a fake clock.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PCM output through the wave-output device with two rotating buffers. Write waits while
 // both buffers are queued, so the sound card paces whoever writes.
 #pragma once

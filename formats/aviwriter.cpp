@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "aviwriter.h"
 
 #include "engine/fsnormal.h"
+#include "platform/trace.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -329,16 +331,16 @@ bool CAVIWriter::Create(const char* path)
 bool CAVIWriter::MayAdd(const void* data, int length, int slot)
 {
     if (!m_sink->IsOpen()) {
-        std::printf("[CAVIWriter] AddData : File is already closed\n");
+        Trace("[CAVIWriter] AddData : File is already closed\n");
         return false;
     }
     if (slot < 0 || slot >= kSlots || length < 0 || (data == nullptr && length > 0)) {
-        std::printf("[CAVIWriter] AddData : bad packet (slot %d, length %d)\n", slot, length);
+        Trace("[CAVIWriter] AddData : bad packet (slot %d, length %d)\n", slot, length);
         return false;
     }
     if (slot == kSlotVideo2 && !m_fileThird) {
         // The file declares no stream for it; its chunks would be unreadable.
-        std::printf("[CAVIWriter] AddData : no stream for slot %d\n", slot);
+        Trace("[CAVIWriter] AddData : no stream for slot %d\n", slot);
         return false;
     }
     if (m_failed) {
@@ -346,7 +348,7 @@ bool CAVIWriter::MayAdd(const void* data, int length, int slot)
     }
     const int padded = length + (length & 1);
     if (RiffSize(m_chunks + 1, static_cast<int64_t>(m_payloadBytes) + padded) > kMaxRiffSize) {
-        std::printf("[CAVIWriter] AddData : file size limit reached\n");
+        Trace("[CAVIWriter] AddData : file size limit reached\n");
         m_limitReached = true;
         return false;
     }
@@ -356,7 +358,7 @@ bool CAVIWriter::MayAdd(const void* data, int length, int slot)
 void CAVIWriter::TakeBackChunk(int written, int padded)
 {
     NoteError();
-    std::printf("CAVIWriter::AddDataBody error %d != %d\n", written, padded);
+    std::fprintf(stderr, "CAVIWriter::AddDataBody error %d != %d\n", written, padded);
     const long chunkPos = static_cast<long>(m_headerSize) + 24 + m_nextOffset;
     if (m_sink->Seek(chunkPos, 0) != 0) {
         m_failed = true;
@@ -413,7 +415,7 @@ bool CAVIWriter::AddChunk(int length, int slot)
 {
     const size_t capacity = m_chunk.size() > kChunkHeaderBytes ? m_chunk.size() - kChunkHeaderBytes - 1 : 0;
     if (length >= 0 && static_cast<size_t>(length) > capacity) {
-        std::printf("[CAVIWriter] AddData : bad packet (slot %d, length %d)\n", slot, length);
+        Trace("[CAVIWriter] AddData : bad packet (slot %d, length %d)\n", slot, length);
         return false;
     }
     uint8_t* const chunk = m_chunk.data();
@@ -477,7 +479,7 @@ int CAVIWriter::Finish()
         ok = false;
     }
     if (!ok) {
-        std::printf("[CAVIWriter] Finish : write failed\n");
+        std::fprintf(stderr, "[CAVIWriter] Finish : write failed\n");
         return 0;
     }
     return static_cast<int>(RiffSize(m_chunks, m_payloadBytes));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a recording as a RIFF AVI file: up to three H.264 video streams, one PCM
 // audio stream and one text stream, one chunk per packet, then an "idx1" index.
 #pragma once

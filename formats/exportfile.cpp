@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "formats/exportfile.h"
 
 #include "formats/aviwriter.h"
+#include "platform/trace.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -150,7 +152,7 @@ ExportResult ExportRecording(VMediaParser& parser, CAVIWriter& writer, const std
             }
         }
         if (options.traceAddData) {
-            std::printf("aviAddData \n");
+            Trace("aviAddData \n");
         }
         if (!writer.AddChunk(length, slot)) {
             writeFailed = !writer.LimitReached();  // at the limit the file is still whole

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Exports one recording from the card as an AVI file: reads it through a parser, writes
 // its video channels and sound through the AVI writer.
 #pragma once

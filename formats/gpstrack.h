@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A recording's GPS track for the map's route: every valid fix of its text stream with
 // the playback time it is shown at, read through the card library without touching a
 // decoder.

@@ -1,4 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "formats/mubparser.h"
+
+#include "platform/trace.h"
 
 #include <algorithm>
 #include <climits>
@@ -396,8 +399,8 @@ void CMUBParser::ReportOversize()
 {
     // One line per recording: a recording full of them must not flood the output.
     if (!m_oversizeReported.exchange(true)) {
-        std::printf("[CMUBParser] Oversize packet skipped in %s; later ones are skipped silently\n",
-                    m_fileName);
+        std::fprintf(stderr, "[CMUBParser] Oversize packet skipped in %s; later ones are skipped silently\n",
+                     m_fileName);
     }
 }
 
@@ -433,7 +436,7 @@ void CMUBParser::ReadAheadStep()
         }
     }
     if (code == kPacketEnd) {
-        std::printf("Media End Recv [%d]\n", code);
+        Trace("Media End Recv [%d]\n", code);
         m_running = false;
     }
 }
@@ -500,7 +503,7 @@ int CMUBParser::ParseDirect(char* id, void* buffer, int* size)
     int length = std::max(*size, 0);
     const int code = ReadPacket(buffer, &length);
     if (code == kPacketEnd) {
-        std::printf("Media End Recv [%d]\n", code);
+        Trace("Media End Recv [%d]\n", code);
         m_running = false;
         return -1;
     }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recording reader over the card library: opens a recording, reads its packets on a
 // read-ahead thread into a bounded queue and hands them out as stream-id-tagged packets.
 // Also the thin module-level glue to the library's card-level calls.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Telemetry records of a recording's text stream: GPS fixes ("G" + RMC sentence),
 // G-sensor samples ("M" + three bytes) and vehicle-signal lines ("B" + key=value;...),
 // the per-recording sample store and the vehicle-signal table.

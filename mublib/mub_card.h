@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The card side of the library: recording names, where a card is, and what is on it.
 // The folder layout is in docs/card-format.md.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recording container on the card: one file per recording, a fixed header, the
 // packets in recording order, then an index of the front key units and a trailer.
 // The byte layout is in docs/card-format.md. Everything that interprets a recording's

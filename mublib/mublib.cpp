@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The C interface over the card and container units. One lock per context, held for
 // each whole call: the card watch, the parser's read-ahead and the UI/worker thread
 // all call in.
@@ -172,9 +173,9 @@ R NoThrow(R failure, F&& body) noexcept
     try {
         return body();
     } catch (const std::exception& e) {
-        std::printf("[MUBLib] call failed: %s\n", e.what());
+        std::fprintf(stderr, "[MUBLib] call failed: %s\n", e.what());
     } catch (...) {
-        std::printf("[MUBLib] call failed\n");
+        std::fprintf(stderr, "[MUBLib] call failed\n");
     }
     return failure;
 }

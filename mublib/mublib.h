@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* The card storage library: finds the camera's card, lists its recordings and reads
  * them packet by packet. A plain C interface; every function takes the context made
  * by MUB_CreateContext. Safe to call from several threads: each call holds the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where a video channel's pictures go. The engine paints from its worker thread into a
 // sink; a widget (or a test) shows the sink's latest picture on its own thread. Size and
 // visibility are set by the owner of the view and read by the engine from any thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // INI profile files with the behaviour of the Win32 profile functions.
 //
 // Reading: section and key names match without regard to ASCII case; a value is the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Threading primitives: a repeating named thread, a lock and a settable event.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Image buffer: 8-bit samples, three interleaved channels in blue-green-red order.
 // Copies share storage; a writer that needs its own pixels calls MakeUnique first.
 #pragma once

@@ -1,8 +1,14 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "waveout.h"
 
-#include <SDL.h>
+#include "platform/trace.h"
 
+#include <SDL.h>
+#include <dlfcn.h>
+
+#include <atomic>
 #include <chrono>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -45,6 +51,44 @@ std::shared_ptr<WaveOutPullHook> g_hook;  // --- protected by g_hookLock
 std::mutex g_devicesLock;
 std::set<HWAVEOUT> g_devices;  // --- protected by g_devicesLock
 
+// ALSA writes every step of a failed open to standard error: eight lines when the machine
+// has no sound card. Its lines are traced instead, and a device that cannot be opened is
+// told once, in one line, with SDL's reason.
+void TraceAlsaLine(const char* file, int line, const char* function, int, const char* format, ...)
+{
+    if (!TraceEnabled()) {
+        return;
+    }
+    char text[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    Trace("ALSA lib %s:%d:(%s) %s\n", file, line, function, text);
+}
+
+void QuietAlsa()
+{
+    // SDL loads the same library later, and the handler is the library's, process-wide. The
+    // library stays loaded for the process. Without ALSA there is nothing to quieten.
+    using SetHandler = int (*)(void (*)(const char*, int, const char*, int, const char*, ...));
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (alsa == nullptr) {
+        return;
+    }
+    if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler"))) {
+        set(TraceAlsaLine);
+    }
+}
+
+void TellNoSound(const char* reason)
+{
+    static std::atomic<bool> told{false};
+    if (!told.exchange(true)) {
+        std::fprintf(stderr, "[waveOut] no sound device, playing without sound: %s\n", reason);
+    }
+}
+
 bool InitAudioOnce()
 {
     static std::once_flag once;
@@ -53,9 +97,10 @@ bool InitAudioOnce()
         // SDL would otherwise catch SIGINT and SIGTERM and turn them into quit events no
         // one reads: Ctrl-C and kill would no longer end the program.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        QuietAlsa();
         ok = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
         if (!ok) {
-            std::printf("[waveOut] no sound system: %s\n", SDL_GetError());
+            TellNoSound(SDL_GetError());
         }
     });
     return ok;
@@ -221,7 +266,7 @@ MMRESULT waveOutOpen(HWAVEOUT* device, UINT deviceId, const WAVEFORMATEX* format
     // No allowed changes: SDL converts to whatever the device wants.
     created->id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (created->id == 0) {
-        std::printf("[waveOut] open failed: %s\n", SDL_GetError());
+        TellNoSound(SDL_GetError());
         return MMSYSERR_NODRIVER;
     }
     created->periodBytes = static_cast<int>(have.samples) * format->nBlockAlign;

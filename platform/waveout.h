@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Waveform-audio output with the calls and codes of the Windows multimedia API, over SDL2
 // audio. SDL's callback pulls bytes from the queued headers in order; a header is marked
 // done, and the open call's callback told, once all of it has been pulled. Silence plays

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "res/language.h"
 
 #include <QCoreApplication>
@@ -71,7 +72,14 @@ QStringList LanguageModuleSearchPath()
     if (QCoreApplication::instance() != nullptr) {
         const QString app = QCoreApplication::applicationDirPath();
         dirs << app << app + QStringLiteral("/res") << QDir::cleanPath(app + QStringLiteral("/../res"));
+#ifdef MUB_RES_INSTALL_RELDIR
+        // Where an installation keeps them, wherever its tree was put.
+        dirs << QDir::cleanPath(app + QStringLiteral("/" MUB_RES_INSTALL_RELDIR));
+#endif
     }
+#ifdef MUB_RES_INSTALL_DIR
+    dirs << QStringLiteral(MUB_RES_INSTALL_DIR);
+#endif
 #ifdef MUB_RES_BUILD_DIR
     dirs << QStringLiteral(MUB_RES_BUILD_DIR);
 #endif

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // User-interface language: which language module and which captioned skin set a run uses.
 #pragma once
 
@@ -31,6 +32,7 @@ QString LanguageModuleName(int primaryLanguage);
 SkinSet SkinSetForLanguage(int primaryLanguage);
 
 // Folders searched for language modules, in order: the program's folder, its "res" subfolder,
-// the "res" folder beside it (the build tree keeps modules in <build>/res) and the build tree's
-// res folder this library was built with.
+// the "res" folder beside it (the build tree keeps modules in <build>/res), the installed data
+// folder relative to the program (<prefix>/share/mubviewer from <prefix>/bin) and as
+// configured, and the build tree's res folder this library was built with.
 QStringList LanguageModuleSearchPath();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Numeric resource ids of the viewer's images and the file each one is made into.
 // The skin generator (res/skingen) draws every file named here; the res library maps ids to them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The skin's colours for windows made of ordinary widgets (dialogs, message boxes), so
 // they look like the skinned main window. res/skingen paints the skin with these values.
 #pragma once

@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "res/strings.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +11,7 @@
 #include <QJsonObject>
 #include <QResource>
 
+#include "platform/trace.h"
 #include "res/language.h"
 
 static void InitBuiltinResources()
@@ -149,7 +152,19 @@ QString LocalizedString(const CLangModule* module, int id)
 
 bool LoadLanguageModule(int primaryLanguage)
 {
-    return CurrentModule().Load(LanguageModuleName(primaryLanguage), LanguageModuleSearchPath());
+    const QString name = LanguageModuleName(primaryLanguage);
+    const QStringList dirs = LanguageModuleSearchPath();
+    CLangModule& module = CurrentModule();
+    if (!module.Load(name, dirs)) {
+        // The texts fall back to the built-in Korean ones; an installation that lost its
+        // modules should say so.
+        std::fprintf(stderr, "no language module %s in %s; the texts stay Korean\n", qPrintable(name),
+                     qPrintable(dirs.join(QStringLiteral(", "))));
+        return false;
+    }
+    Trace("Language module %s (%s): %s\n", qPrintable(module.FilePath()), qPrintable(module.Language()),
+          qPrintable(module.String(1002)));
+    return true;
 }
 
 bool LoadLanguageModuleFile(const QString& path)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // User-interface strings by string id (1001 to 1206): the built-in Korean table and the
 // run-time language modules that translate it.
 #pragma once

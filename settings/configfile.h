@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The camera's configuration file on the card: reading single keys through the INI
 // profile functions, the value parsers, line-end normalisation, and replacing the file
 // so that it is always either the old or the complete new one.

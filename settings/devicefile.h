@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding the camera's configuration file on a card, and making it from the card
 // library's factory text when the card has none.
 #pragma once

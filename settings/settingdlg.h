@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings dialog: shows CSettingModel in the controls of template 115 and forwards
 // the user's clicks, selections and slider moves to it. Save writes the card's file and
 // closes; the close box and Esc write nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings dialog without a window: the state of every control of its template, the
 // command handlers, and the load and save of the camera's configuration file that fill
 // and read those controls. CSettingDlg only shows this state and forwards the user's

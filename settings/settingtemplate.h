@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings dialog's template: every control's id, kind, place in dialog units, text
 // and initial state. Shared by the model (kinds and initial states) and the dialog
 // (geometry and texts); no Qt here, so the file side builds without the GUI.

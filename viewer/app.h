@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object: one viewer per user, running the main window until it closes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The third-channel window: a caption-less tool window of its own that shows the third
 // camera beside the main window. It docks to the main window's left edge and follows it
 // until the user drags it; its return button asks the main window to show the third

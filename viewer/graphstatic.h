@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A strip chart drawn into an off-screen bitmap: a grid and any number of series, each a
 // ring of the last 1024 values, newest at the left. UI thread only.
 #pragma once

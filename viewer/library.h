@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recording library's listing rules, kept apart from the window so they can be
 // checked without a card: which entries are listed, how they are sorted and what each
 // column of a row shows.

@@ -1,12 +1,18 @@
-// mubviewer [--card DIR]: the recording viewer.
+// SPDX-License-Identifier: GPL-3.0-or-later
+// mubviewer [--card DIR] [--trace] [FOLDER]: the recording viewer.
+#include "mub_version.h"
+#include "platform/trace.h"
 #include "viewer/app.h"
+#include "viewer/cmdline.h"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QSocketNotifier>
+#include <cstdio>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -39,6 +45,24 @@ void QuitOnSignals(QApplication& app)
 
 int main(int argc, char** argv)
 {
+    // Answered before the application object exists: it needs a display.
+    const ViewerCommandLine line = ParseViewerCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    switch (line.action) {
+        case ViewerCommandLine::Action::Help:
+            std::fputs(kViewerHelp, stdout);
+            return 0;
+        case ViewerCommandLine::Action::Version:
+            std::printf("mubviewer %s\n", MUB_VERSION);
+            return 0;
+        case ViewerCommandLine::Action::Bad:
+            std::fprintf(stderr, "mubviewer: %s (see mubviewer --help)\n", line.error.c_str());
+            return 2;
+        case ViewerCommandLine::Action::Run:
+            break;
+    }
+    if (line.trace) {
+        SetTraceEnabled(true);
+    }
     // The map's web engine shares the application's graphics contexts; it must be told
     // before the application object exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -50,12 +74,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName("mubviewer");
     QApplication::setOrganizationName("mub");
-    QCommandLineParser parser;
-    parser.addHelpOption();
-    const QCommandLineOption card("card", "A folder that counts as a card.", "DIR");
-    parser.addOption(card);
-    parser.process(app);
+    QApplication::setApplicationVersion(MUB_VERSION);
     QuitOnSignals(app);
     CSamplePlayerApp viewerApp;
-    return viewerApp.InitInstance(parser.value(card).toStdString());
+    return viewerApp.InitInstance(line.cardFolder);
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main window: construction, start-up, configuration, window behaviour and shutdown.
 #include "viewer/mainwindow.h"
 

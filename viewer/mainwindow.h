@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The viewer's main window: a frameless, skinned dialog holding the recording list, the
 // video pictures, the transport, the telemetry display and the engine objects it drives.
 // Its handlers are split by function over the mainwindow_*.cpp units. Everything here runs

@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main window: where every control goes in the normal and the full-screen layout. The two
 // tables are the one source of these places; ApplyWindowLayout only walks them.
+#include "platform/trace.h"
 #include "viewer/mainwindow.h"
 #include "viewer/pictureview.h"
 #include "viewer/videoplaces.h"
@@ -188,9 +190,7 @@ void CSamplePlayerDlg::ComputeFullScreenRect()
 {
     m_fullClient = size();
     m_fullRect = viewer::FullScreenPictureRect(width(), height());
-    std::printf("Width => %d, Hight => %d, X => %d, Y => %d\n", width(), height(), m_fullRect.x(),
-                m_fullRect.y());
-    std::fflush(stdout);
+    Trace("Width => %d, Hight => %d, X => %d, Y => %d\n", width(), height(), m_fullRect.x(), m_fullRect.y());
 }
 
 void CSamplePlayerDlg::ApplyWindowLayout(int mode)

@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main window: the card watch and the recording list.
 #include "controls/winevent.h"
+#include "platform/trace.h"
 #include "res/strings.h"
 #include "viewer/library.h"
 #include "viewer/mainwindow.h"
@@ -99,7 +101,7 @@ void CSamplePlayerDlg::CardWatchLoop()
         }
         m_mubID = now;
         if (now != before) {
-            std::fprintf(stderr, "<<<<<<<<<<<<<<<<<<<<<<<<<< bef_id = %d, m_mubID = %d\n", before, now);
+            Trace("<<<<<<<<<<<<<<<<<<<<<<<<<< bef_id = %d, m_mubID = %d\n", before, now);
             PostWinMessage(this, WM_CARD_CHANGED, 0, 0);
         }
         for (int slept = 0; slept < kWatchPeriodMs && !m_watchStop; slept += kWatchSliceMs) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main window: the map view (control 404), its page, marker and route.
 #include "controls/controlid.h"
 #include "formats/gpstrack.h"

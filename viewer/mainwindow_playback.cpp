@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main window: the transport, the time slider and labels, the playback tick and the keyboard.
 #include "controls/winevent.h"
+#include "platform/trace.h"
 #include "viewer/ch3dlg.h"
 #include "viewer/library.h"
 #include "viewer/mainwindow.h"
@@ -351,8 +353,7 @@ int VirtualKey(int qtKey)
 
 bool CSamplePlayerDlg::OnKeyDown(int key, const QPoint& globalPos)
 {
-    std::printf("Press Button => %d\n", VirtualKey(key));
-    std::fflush(stdout);
+    Trace("Press Button => %d\n", VirtualKey(key));
     if (m_busy) {
         return true;
     }
@@ -380,11 +381,11 @@ bool CSamplePlayerDlg::OnKeyDown(int key, const QPoint& globalPos)
             OnPre();
             break;
         case Qt::Key_Left:
-            std::printf("Press Button => VK_LEFT\n");
+            Trace("Press Button => VK_LEFT\n");
             OnSkipBack();
             break;
         case Qt::Key_Right:
-            std::printf("Press Button => VK_RIGHT\n");
+            Trace("Press Button => VK_RIGHT\n");
             OnSkipForward();
             break;
         case Qt::Key_Up:
@@ -411,6 +412,5 @@ bool CSamplePlayerDlg::OnKeyDown(int key, const QPoint& globalPos)
         default:
             break;
     }
-    std::fflush(stdout);
     return true;
 }

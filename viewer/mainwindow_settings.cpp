@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main window: the camera's settings on the card.
 #include "viewer/mainwindow.h"
 

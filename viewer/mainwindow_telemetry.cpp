@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main window: the speed label, the G-sensor chart and the vehicle-signal indicators.
 #include "controls/controlid.h"
 #include "res/strings.h"

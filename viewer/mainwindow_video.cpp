@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main window: where the video channels and the map appear, the view commands, full screen
 // and restore, the third-channel and zoom windows, the background paint and the rear
 // mirror. The rules are in videoplaces.h; this unit applies them to the widgets.
 #include "controls/controlid.h"
+#include "platform/trace.h"
 #include "res/resid.h"
 #include "res/skin.h"
 #include "viewer/ch3dlg.h"
@@ -80,8 +82,7 @@ void CSamplePlayerDlg::SwapChannels()
 
 void CSamplePlayerDlg::OnSwap()
 {
-    std::printf("OnBnClickedButtonChangeView()\n");
-    std::fflush(stdout);
+    Trace("OnBnClickedButtonChangeView()\n");
     if (m_busy || OpenChannels().count < 2) {
         return;
     }

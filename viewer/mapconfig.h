@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map's part of the viewer configuration (section "map" of config.cfg) and, from it,
 // which page to load with which map library and the settings handed to the page.
 #pragma once

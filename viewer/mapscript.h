@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text that goes into a map page: script calls and the values put into the page,
 // built so that no value can end a string or a script element early.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Control 404, the map: a wrapper of the browser view that shows the map pages, moves
 // the page's position marker and draws the open recording's route.
 //

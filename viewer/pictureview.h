@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A picture control that shows what the engine paints into its sink. The engine paints
 // from its own threads; the widget repaints on the GUI thread through a queued call, at
 // most one pending at a time.

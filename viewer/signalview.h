@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the telemetry indicators show for given values, free of widgets.
 #pragma once
 

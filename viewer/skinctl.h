@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Makes the main window's skinned controls and reaches the few operations the window
 // needs from them, so the handlers do not depend on how each control draws itself.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timeline and transport arithmetic of the main window, free of widgets.
 #pragma once
 

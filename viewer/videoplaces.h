@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the video channels and the map appear in the main window, as plain state and rules:
 // the commands that move them, and what the window does to its pictures, map and view
 // boxes for a given state. The window only applies what these functions decide.

@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewer/viewerconfig.h"
 
 #include "platform/profile.h"
+#include "platform/trace.h"
 #include "viewer/timeline.h"
 
 #include <QDir>
@@ -74,15 +76,14 @@ ViewerConfig LoadViewerConfig(const std::string& folder)
 bool SaveViewerConfig(const std::string& folder, const ViewerConfig& config)
 {
     const std::string file = ConfigFilePath(folder);
-    std::printf("SaveConfig\n");
+    Trace("SaveConfig\n");
     char text[16];
     std::snprintf(text, sizeof(text), "%d", config.brightness);
-    std::printf("Brightness => %d\n", config.brightness);
+    Trace("Brightness => %d\n", config.brightness);
     const bool brightnessOk = WritePrivateProfileStringA(kSection, "brightness", text, file.c_str());
     std::snprintf(text, sizeof(text), "%d", config.volume);
-    std::printf("Volume => %d\n", config.volume);
+    Trace("Volume => %d\n", config.volume);
     const bool volumeOk = WritePrivateProfileStringA(kSection, "volume", text, file.c_str());
-    std::fflush(stdout);
     return brightnessOk && volumeOk;
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The viewer's own settings: playback volume and picture brightness in "config.cfg"
 // (section "config") and the application profile (section "Info"), both in the per-user
 // configuration folder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drags a frameless top-level window by its background: through the window system's own
 // move where it has one (under Wayland nothing else can move a window), otherwise, as on
 // X11 without a window manager, by following the mouse.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's two layouts as data: one table per mode of where each control goes
 // and whether it shows. The tables live in mainwindow_layout.cpp, beside the code that
 // applies them.

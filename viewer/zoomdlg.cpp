@@ -1,4 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewer/zoomdlg.h"
+#include "platform/trace.h"
 
 #include "res/resid.h"
 #include "res/skin.h"
@@ -38,8 +40,7 @@ CZoomDlg::CZoomDlg(Source source) : QWidget(nullptr, Qt::Tool), m_source(source)
     setWindowTitle(QStringLiteral("Zoom"));
     setWindowIcon(QIcon(LoadSkinBitmap(IDI_MAINFRAME)));
     setAttribute(Qt::WA_OpaquePaintEvent);
-    std::printf("OnInitDialog()\n");
-    std::fflush(stdout);
+    Trace("OnInitDialog()\n");
     if (m_source == Source::Auto) {
         m_source = Source::Screen;
         if (!viewer::ScreenIsReadable(QGuiApplication::platformName())) {
@@ -51,8 +52,7 @@ CZoomDlg::CZoomDlg(Source source) : QWidget(nullptr, Qt::Tool), m_source(source)
 
 CZoomDlg::~CZoomDlg()
 {
-    std::printf("OnDestroy()\r\n");
-    std::fflush(stdout);
+    Trace("OnDestroy()\r\n");
     m_timer.stop();
 }
 
@@ -158,8 +158,7 @@ void CZoomDlg::paintEvent(QPaintEvent*)
 void CZoomDlg::keyPressEvent(QKeyEvent* e)
 {
     if (e->key() == Qt::Key_Escape) {
-        std::printf("VK_ESCAPE\n");
-        std::fflush(stdout);
+        Trace("VK_ESCAPE\n");
         StopRefresh();
         return;
     }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The magnifier: a sizable tool window that, every 80 ms, shows the part of the screen
 // around the mouse pointer enlarged twice, with its own area greyed out in the copy.
 // Where the window system does not let programs read the screen (Wayland), it enlarges

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CAVIWriter::AddData throughput against plain fwrite of the same bytes to a file.
 #include "formats/aviwriter.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The realistic load every benchmark measures: cards made by mubcard with road pictures
 // at dashcam bit rates, kept in the build folder, and one channel of a recording as a
 // plain H.264 stream for the ffmpeg anchors.

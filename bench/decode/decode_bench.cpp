@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding of the road streams at each picture size (720p, 1080p, 2160p, 300 pictures
 // each), ours against `ffmpeg -threads 1` on the same stream, so the load of every other
 // figure is visible; then decode and convert of the 1080p stream into a 640x360 sink.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Listing a card of 1,000 recordings (250 per category) the way the viewer does: for each
 // category the count (ordinal 9), then the names and sizes (ordinal 10). The cache is warm
 // after the first round.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a recording's GPS track for the map's route through the card library, as the
 // viewer does on every open: a 60 s and a 10 min recording, with front 1920x1080 and rear
 // 1280x720 or with the sample card's 640x360 and 320x180 (synthetic payloads at the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Times mubexport of the road card's recording (a minute of 1080p front, 720p rear and
 # third, ~150 MB) against two anchors from the same run: cp of the container file, and
 # ffmpeg copying the exported file's video and sound streams into a new AVI

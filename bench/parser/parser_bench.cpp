@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Read throughput of a road recording (a minute of 1080p front, 720p rear and third):
 // through CMUBParser::ParseMedia with its read-ahead thread (as the player reads), without
 // it (as an export reads), and as a plain sequential read of the same file in 1 MiB

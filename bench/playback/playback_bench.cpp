@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Playback figures on the road cards, each with its anchor from the same run:
 // - CPU of real-time play with sound (SDL_AUDIODRIVER=dummy headless), late front
 //   pictures and the sound/picture offset, against `ffmpeg -threads 1` decoding and

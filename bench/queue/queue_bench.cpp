@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Push + pop throughput of the packet queues against a plain memcpy of the same bytes.
 #include "engine/media.h"
 #include "engine/packetqueue.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening (load) and saving the camera's configuration through the settings model, on a
 // camera-sized file and on files of 1 and 5 MiB of unknown keys, against reading and
 // writing the same bytes once as a plain baseline.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The card side of the library on an arbitrary card folder: recording names, the mount
 // table, and a card built from the input (files, named pipes, links and folders under
 // any names, any CARD.ID) read through the C interface: card id, listing, information,

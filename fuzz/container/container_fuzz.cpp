@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the recording reader as if they were a recording on the card:
 // open, read every packet, seek to a few key units. Any out-of-bounds access, overflow
 // or hang is a finding.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The INI profile functions on an arbitrary file and one arbitrary write.
 //
 // Input: a flags byte, then section, key and value, each ended by a zero byte, then the

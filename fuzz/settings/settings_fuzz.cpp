@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The camera's configuration file as the settings dialog loads it, from arbitrary bytes.
 //
 // Checked: loading never fails whatever the file holds; every list selection is an entry

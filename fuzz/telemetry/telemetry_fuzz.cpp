@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary text packets to the telemetry store. The packet is copied into a buffer
 // of exactly its length, without a terminating zero, so any read past it is caught.
 #include "formats/telemetry.h"

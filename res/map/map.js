@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map pages' shared script: one map in "map-canvas" with one position marker and the
 // open recording's route, its driven part in a second colour.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws every skin image of the viewer from code and writes them, with a resource list, into a
 // folder: skingen <output folder>. Run by the build; the images are never edited by hand.
 // Each image is drawn twice: "name.png" and, for screens of device pixel ratio 2, "name@2x.png"
@@ -911,12 +912,14 @@ void Pedal(QPainter& p, const QRectF& r, const QString& letter, QColor litColor,
 
 // ---------------------------------------------------------------------------------------------
 
-void AppIcon()
+// The program's icon on a 256-unit square, painted at any size.
+QImage DrawAppIcon(int size)
 {
     const int s = 256;
-    QImage img = NewImage(s, s);
+    QImage img = NewImage(size, size);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 256.0, size / 256.0);
     QLinearGradient g(0, 0, 0, s);
     g.setColorAt(0, QColor(0x2e, 0x33, 0x3b));
     g.setColorAt(1, QColor(0x15, 0x17, 0x1b));
@@ -937,7 +940,21 @@ void AppIcon()
     p.setBrush(kDanger);
     p.drawEllipse(QPointF(196, 58), 13, 13);
     p.end();
-    Save(img, QStringLiteral("app_icon"));
+    return img;
+}
+
+// The window's icon, and the desktop's in the hicolor theme's usual sizes (installed, not
+// compiled in).
+void AppIcon()
+{
+    Save(DrawAppIcon(256), QStringLiteral("app_icon"));
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString dir = QStringLiteral("%1/icons/hicolor/%2x%2/apps").arg(g_outDir).arg(size);
+        if (!QDir().mkpath(dir) || !DrawAppIcon(size).save(dir + QStringLiteral("/mubviewer.png"))) {
+            std::fprintf(stderr, "skingen: cannot write the %dx%d icon\n", size, size);
+            std::exit(1);
+        }
+    }
 }
 
 void Ch3Background(QImage* out)

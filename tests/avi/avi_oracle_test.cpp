@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files from the writer, checked by FFmpeg's own reader and decoders.
 #include "formats/aviwriter.h"
 #include "tests/support/h264_encode.h"

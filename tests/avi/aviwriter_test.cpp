@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "formats/aviwriter.h"
 #include "tests/support/memory_sink.h"
+#include "tests/support/trace_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -268,14 +270,13 @@ TEST(AviWriter, BadPacketsAreRefusedWithoutWritingAnything)
     Fixture f;
     ASSERT_TRUE(f.writer.Create("bad.avi"));
     const size_t before = f.sink->Bytes().size();
-    testing::internal::CaptureStdout();
+    CTraceCapture trace;
     EXPECT_FALSE(f.writer.AddData("abc", 3, -1));
     EXPECT_FALSE(f.writer.AddData("abc", 3, 5));
     EXPECT_FALSE(f.writer.AddData("abc", -1, 0));
     EXPECT_FALSE(f.writer.AddData(nullptr, 3, 0));
     EXPECT_FALSE(f.writer.AddData("abc", 3, 2));  // no third channel in this file
-    std::fflush(stdout);
-    testing::internal::GetCapturedStdout();
+    trace.Take();
     EXPECT_EQ(f.sink->Bytes().size(), before);
     EXPECT_EQ(f.writer.Chunks(), 0);
     EXPECT_TRUE(f.writer.AddData(nullptr, 0, 4));  // an empty chunk is fine
@@ -285,10 +286,9 @@ TEST(AviWriter, BadPacketsAreRefusedWithoutWritingAnything)
 TEST(AviWriter, IdleWriterRefusesAndFinishWritesNothing)
 {
     Fixture f;
-    testing::internal::CaptureStdout();
+    CTraceCapture trace;
     EXPECT_FALSE(f.writer.AddData("abc", 3, 0));
-    std::fflush(stdout);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[CAVIWriter] AddData : File is already closed\n");
+    EXPECT_EQ(trace.Take(), "[CAVIWriter] AddData : File is already closed\n");
     EXPECT_EQ(f.writer.Finish(), 0);
     EXPECT_EQ(f.sink->Opens(), 0);
     EXPECT_TRUE(f.sink->Bytes().empty());
@@ -317,11 +317,10 @@ TEST(AviWriter, ShortWriteIsTakenBackSoTheFileStaysConsistent)
     Fixture f;
     ASSERT_TRUE(f.writer.Create("short.avi"));
     ASSERT_TRUE(f.writer.AddData("good", 4, 0));
-    f.sink->SetWriteBudget(8 + 3);  // the header and 3 of 7 payload bytes
-    testing::internal::CaptureStdout();
+    f.sink->SetWriteBudget(8 + 3);       // the header and 3 of 7 payload bytes
+    testing::internal::CaptureStderr();  // a write error is told with trace lines off too
     EXPECT_FALSE(f.writer.AddData("1234567", 7, 0));
-    std::fflush(stdout);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "CAVIWriter::AddDataBody error 3 != 8\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "CAVIWriter::AddDataBody error 3 != 8\n");
     EXPECT_EQ(f.writer.Chunks(), 1);
     EXPECT_EQ(f.writer.SlotChunks(0), 1);
     f.sink->SetWriteBudget(-1);
@@ -374,13 +373,12 @@ TEST(AviWriter, FailureToTakeBackAShortWriteStopsTheFile)
     ASSERT_TRUE(f.writer.Create("broken.avi"));
     f.sink->SetWriteBudget(4);
     f.sink->SetRefuseSeek(true);
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     EXPECT_FALSE(f.writer.AddData("abcd", 4, 0));
     f.sink->SetWriteBudget(-1);
     EXPECT_FALSE(f.writer.AddData("abcd", 4, 0));
     EXPECT_EQ(f.writer.Finish(), 0);  // not reported as a good file
-    std::fflush(stdout);
-    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
     EXPECT_FALSE(f.sink->IsOpen());
 }
 
@@ -426,10 +424,9 @@ TEST(AviWriter, RefusesToGrowPastTheSizeItsFieldsCanHold)
     for (int i = 0; i < 31; ++i) {
         ASSERT_TRUE(writer.AddData(payload.data(), chunk, 0)) << i;
     }
-    testing::internal::CaptureStdout();
+    CTraceCapture trace;
     EXPECT_FALSE(writer.AddData(payload.data(), chunk, 0));
-    std::fflush(stdout);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[CAVIWriter] AddData : file size limit reached\n");
+    EXPECT_EQ(trace.Take(), "[CAVIWriter] AddData : file size limit reached\n");
     EXPECT_EQ(writer.Chunks(), 31);
     const long long room = 0x7FFFFFFFLL - (408 + 31LL * (chunk + 24));
     // room - 24 bytes would fit exactly, but the length is odd and its padding would not.

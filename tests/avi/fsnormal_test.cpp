@@ -1,4 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/fsnormal.h"
+#include "tests/support/trace_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -34,10 +36,9 @@ TEST(FSNormal, SecondOpenIsRefusedOnceAndTheFirstStreamStaysUsable)
     CFSNormal fs;
     ASSERT_TRUE(fs.Open(first.c_str(), "wb"));
     ASSERT_EQ(fs.Write("abc", 3), 3);
-    testing::internal::CaptureStdout();
+    CTraceCapture trace;
     EXPECT_FALSE(fs.Open(second.c_str(), "wb"));
-    std::fflush(stdout);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[CFSNormal] FP is Already Opened\n");
+    EXPECT_EQ(trace.Take(), "[CFSNormal] FP is Already Opened\n");
     EXPECT_FALSE(std::filesystem::exists(second));
     EXPECT_TRUE(fs.IsOpen());
     EXPECT_EQ(fs.Write("def", 3), 3);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Skinned buttons and pictures driven through mouse and key events.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The off-screen painter and the key-colour helpers, on plain images.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bitmap slider driven through mouse and key events; its messages arrive at the parent.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared helpers of the control tests: one application, a parent that records window messages and
 // paints a known colour, and mouse events sent as the window system would.
 #pragma once

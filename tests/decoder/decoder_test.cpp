@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CDecoder on real H.264: pictures follow the sink, flips, colour details, corrupt and
 // JPEG-marked packets, redraw, snapshots, and three channels from several threads.
 #include "engine/decoder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture sink the decoder paints into.
 #include "platform/picturesink.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads back the few things an export test checks in an AVI file: that its sizes add
 // up, and the chunk ids of its index in order. Reads only the headers and the index, so
 // files of gigabytes (sparse ones in tests) are checked quickly.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mubexport and the export unit on a real sample card, with FFmpeg's tools as the judge
 // of the files written.
 #include "avi_check.h"

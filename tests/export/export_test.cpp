@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-file export against a scripted parser: what lands in the file, progress,
 // cancel, and what is left on disk when it fails.
 #include "avi_check.h"
@@ -326,10 +327,10 @@ TEST_F(ExportTest, RecordingPastTheSizeLimitGivesAShortenedValidFile)
     // 1100 pictures of 2 MiB: the writer stops at the 2 GiB its fields can describe.
     parser.packets.assign(1100, {"00dc", kPacketBufferBytes});
     parser.info.frameCount0 = 1100;
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     CAVIWriter writer(new SparseSink);
     const ExportResult r = ExportRecording(parser, writer, "REC_big.avi", dir.string(), options);
-    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
     ASSERT_EQ(r.status, ExportStatus::Shortened) << r.reason;
     EXPECT_EQ(r.framesWritten, 1023);
     EXPECT_EQ(r.reason, "the file reached the AVI size limit of 2 GiB after 1023 of 1100 pictures");

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Exports when the world fails: a card that stops answering part-way (pulled, or a bad
 // region), and a disk that fills up. No crash, no hang; the file is finished valid with
 // what it holds, or removed; the card is never written.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs every input of one harness's corpus through the harness; the harness aborts on a
 // broken check, and the sanitizer builds catch the rest.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The route reader: which fixes of a recording make the route, at which playback time,
 // read through the card library from recordings written packet by packet.
 #include "formats/gpstrack.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map's rules without a browser: the configuration, which page with which library,
 // and the text that goes into a page.
 #include "viewer/mapconfig.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers for the tests that run the map pages in the web engine.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map in the main window on a sample card: blank at start without the engine, loaded
 // on the first open while online, the route and the marker of what plays, the side place
 // only for a recording with GPS, and a bad configuration.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map pages in the web engine, headless: loading from the resources by the language's
 // path, the marker, the route, what a page may fetch, and hostile configuration values.
 #include "viewer/mapview.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sample card's drive, read back from a card mubcard wrote: the route reader keeps
 // every fix the telemetry store keeps, and the car drives real-looking roads at the speed
 // it reports.

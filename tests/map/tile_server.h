@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A tile server on 127.0.0.1 for the map tests: it draws each tile it is asked for (a
 // sand-coloured square with a border and its z/x/y), so a screenshot shows where tiles
 // came from. Serves on the GUI thread's event loop; stops with the object.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The web engine wants shared graphics contexts before the application object exists.
 #include <gtest/gtest.h>
 #include <QApplication>

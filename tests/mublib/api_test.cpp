@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The C interface as the viewer and the parser call it: card id, listing, information,
 // opening, reading and the seek rule.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers for the card library tests: temporary card folders and recordings written from
 // a known packet script, so that what comes back can be compared byte for byte.
 #pragma once

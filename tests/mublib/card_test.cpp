@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names and the mount table: the pieces of card detection that need no real card.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recording container on its own: round trip, header fields, recovery of recordings
 // cut short, and damaged bytes.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A card whose reads fail part-way (pulled, dying) and a library whose insides throw: the
 // C interface answers with its error results and never takes a failure for the end.
 #include <gtest/gtest.h>
@@ -115,7 +116,7 @@ TEST_F(FailingCard, ExceptionsInsideBecomeErrorResults)
     const auto filesBefore = openFiles();
     CCardFault fault;
     fault.Throw(true);
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     uint8_t t = 0xFF, s = 0xFF, f = 0xFF;
     std::vector<uint8_t> buf(0x200000);
     int size = static_cast<int>(buf.size());
@@ -129,7 +130,7 @@ TEST_F(FailingCard, ExceptionsInsideBecomeErrorResults)
     uint8_t description[MUB_DESCRIPTION_BYTES];
     EXPECT_EQ(MUB_GetFileInfo(ctx, kName, description, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
               0);
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = testing::internal::GetCapturedStderr();
     EXPECT_NE(out.find("[MUBLib] call failed: std::bad_alloc"), std::string::npos) << out;
     EXPECT_EQ(openFiles(), filesBefore - 1);  // nothing left open but the selection closed
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What mubcard writes: same bytes for the same seed, the channels and sizes asked for,
 // H.264 units in the shape the player expects, pictures and beeps on whole seconds, and
 // telemetry records at their rates.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Named pipes (and links to them) where the card has files: opening one for reading would
 // wait for a writer forever, inside the library's lock. Every call must come back at
 // once, and the listing shows only real recordings.

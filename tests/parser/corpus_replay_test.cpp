@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays the container fuzzer's corpus through the recording reader in the normal test
 // run, so that an input that once found a fault keeps being checked.
 #include "mublib/mub_container.h"

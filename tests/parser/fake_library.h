@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in for the card library behind CMUBParser: records which calls were made,
 // replies with what a test sets, and serves an endless numbered packet stream.
 #pragma once

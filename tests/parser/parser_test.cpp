@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CMUBParser against a stand-in library: the calls it makes, how it reads the replies,
 // the read-ahead thread and seeking.
 #include "fake_library.h"
@@ -555,7 +556,7 @@ TEST_F(ParserTest, OversizePacketsAreReportedOncePerRecording)
     };
     parser->Start();
     for (int recording = 0; recording < 2; ++recording) {
-        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
         Open("REC_a.avi");
         std::vector<uint8_t> small(1000);
         std::vector<int> sizes;
@@ -569,8 +570,7 @@ TEST_F(ParserTest, OversizePacketsAreReportedOncePerRecording)
                 sizes.push_back(size);
             }
         }
-        std::fflush(stdout);
-        const std::string out = testing::internal::GetCapturedStdout();
+        const std::string out = testing::internal::GetCapturedStderr();
         EXPECT_EQ(sizes, (std::vector<int>{8, 8}));
         const std::string line = "[CMUBParser] Oversize packet skipped in REC_a.avi";
         EXPECT_NE(out.find(line), std::string::npos) << out;

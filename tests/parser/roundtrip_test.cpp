@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Round trips through sample cards written by mubcard: what the card holds comes out of
 // CMUBParser byte for byte, in order and with its stream ids; seeking, the end, cut and
 // damaged recordings.

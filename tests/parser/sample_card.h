@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sample cards for tests: written by the mubcard tool, opened through the parser's card
 // glue, and read back directly with the library's recording reader as the reference.
 #pragma once

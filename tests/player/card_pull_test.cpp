@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A card pulled under the player: from some moment on every read of it fails with EIO.
 // Whatever the player was doing, it must end the recording (once) rather than hang or
 // crash, answer the commands that follow, and play again once the card is back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mubplay on a sample card, driven through its standard input by a stream of random
 // commands at random intervals: it must end when told, in the state the commands left it,
 // with no end event it should not have sent. And a seek given on its command line lands.

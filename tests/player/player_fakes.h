@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A scripted recording, a decoder that only notes what it is asked, and audio outputs
 // that play at a chosen pace: enough to drive the player without a card or FFmpeg.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player wired to the fakes, with the callbacks counted: the fixture of the player tests.
 #pragma once
 

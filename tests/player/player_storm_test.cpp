@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Open, stop, seek, pause and resume from a second thread while the player plays: no
 // deadlock, no crash, no leak, every thread joined at the end, and the state as the commands
 // left it: stopped after a stop, at most one end per open, a seek while playing acted on.

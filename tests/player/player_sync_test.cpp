@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sound and pictures in step on a real recording: a sample card whose pictures flash and
 // whose sound beeps once a second is played for a minute in real time on SDL's dummy
 // sound driver, and each flash reaching the front sink is matched with its beep being

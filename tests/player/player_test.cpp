@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The media player driven by a scripted recording: cushion, end of media, seeks and steps,
 // key-unit waits, callbacks, the sound clock and the pacer.
 #include "engine/mediaplayer.h"
 #include "platform/picturesink.h"
 #include "player_fixture.h"
+#include "tests/support/trace_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -734,11 +736,11 @@ TEST(MediaSync, ThreadFeedsTheOutputOnlyThroughAnOpenGateAndDrainWaitsForIt)
 TEST(FramePacer, SleepsThePeriodLessTheMeanWorkTime)
 {
     CFramePacer pacer;
-    testing::internal::CaptureStdout();
+    CTraceCapture trace;
     EXPECT_EQ(pacer.Next(1000, 30, true), 31);  // first use: no work measured yet
     pacer.Done(1031);
     EXPECT_EQ(pacer.Next(1050, 30, true), 22);  // dt 19, mean 9
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = trace.Take();
     EXPECT_EQ(out, "[00] dif  0, mean  0 : 31 msec\n[00] dif 19, mean  9 : 22 msec\n");
     pacer.Done(1072);
     // A long gap counts as 60 ms: mean (0 + 19 + 60) / 3 = 26.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player against the fakes where time itself is what is checked: a pause that stops the
 // sound, a device that stops pulling, sound that ends before the pictures. They run alone.
 #include "player_fixture.h"

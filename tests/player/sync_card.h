@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The card of the real-recording player tests: a minute of two small channels whose
 // pictures flash and whose sound beeps once a second, so decoding stays far below real
 // time even under sanitizers. Made once in the build folder; ctest runs these tests in

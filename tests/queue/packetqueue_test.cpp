@@ -1,4 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/packetqueue.h"
+#include "tests/support/trace_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -63,10 +65,9 @@ std::string CapturePopEmpty(CThreadQueue& q, bool* popped)
     void* out = buf.data();
     int length = -1;
     int tag = -1;
-    testing::internal::CaptureStdout();
+    CTraceCapture trace;
     *popped = q.Pop(&out, &length, &tag);
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
+    return trace.Take();
 }
 
 }  // namespace
@@ -144,10 +145,9 @@ TEST(DecodeQueue, ZeroLengthPushStoresNothing)
     std::vector<uint8_t> buf(8);
     int length = -1;
     int tag = -1;
-    testing::internal::CaptureStdout();
+    CTraceCapture trace;
     EXPECT_FALSE(q.Pop(buf.data(), &length, &tag));
-    std::fflush(stdout);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // silent, unlike the bounded queue
+    EXPECT_EQ(trace.Take(), "");  // silent, unlike the bounded queue
 }
 
 // Random pushes, pops and clears against a plain deque, for both queue kinds.

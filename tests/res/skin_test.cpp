@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The skin table: every id has its image, in the size the windows place it at.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // String tables, language modules and the language choice.
 #include <gtest/gtest.h>
 

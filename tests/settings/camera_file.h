@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared by the settings tests: the PC clock they run at, a camera's file as the viewer
 // leaves it after a save, and whole-file reads and writes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings dialog as a window: its template in every language, its handlers through
 // real widgets, closing without saving, a failed save, and the main window opening it.
 #include "controls/controlid.h"

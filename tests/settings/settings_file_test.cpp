@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The camera's configuration file through the settings model, on real files: what a file
 // shows, what a save writes (whole files compared byte for byte), line-end handling,
 // saves that fail part-way, odd files, and finding the file on a card.

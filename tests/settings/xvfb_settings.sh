@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The settings dialog in the whole program on a real X server (Xvfb) with real input from
 # xdotool: F3 on a sample card opens it; choosing preset C, moving the system-volume
 # slider, clearing the effect-sound box and choosing the previous time zone, then saving,

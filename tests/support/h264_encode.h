@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real H.264 access units for tests, made with libavcodec's libx264 encoder.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A VFileSystem that keeps the file in memory, with a switch to make writes fail.
 #pragma once
 

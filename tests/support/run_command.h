@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a shell command for a test (FFmpeg's tools as the judge of a file, our own
 // programs) and keeps what it printed.
 #pragma once

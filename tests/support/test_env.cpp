@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sets the environment a test program was built to run with (MUB_TEST_ENV, "A=1;B=2")
 // before any test starts. Variables already set from outside win.
 #include <cstdlib>

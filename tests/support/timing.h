@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether a test may hold wall-clock bounds: not under sanitizers (MUB_NO_TIMING_ASSERTS),
 // and not on a machine whose cores are oversubscribed by other work, where a picture held
 // for a scheduling slice says nothing about the player.

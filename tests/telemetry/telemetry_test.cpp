@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Telemetry records: RMC fixes, G-sensor samples, vehicle-signal lines, and the store
 // shared between the delivery thread and a reader.
 #include "formats/telemetry.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole viewer on a sample card: the fixture and helpers its tests share.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window on a screen of device pixel ratio 2 (QT_SCALE_FACTOR=2): the skin and the
 // pictures are drawn with the screen's pixels, not enlarged from half as many.
 #include "app_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The video places on the real window: full screen and back, the map places, the
 // third-channel window and the magnifier, and the commands waiting while an export runs.
 #include "app_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Widgets need an application object; tests run under the offscreen platform.
 #include <gtest/gtest.h>
 #include <QApplication>

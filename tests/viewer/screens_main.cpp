@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Widgets on two screens side by side: the offscreen platform with a screen layout of its
 // own, named on the command line (it wins over QT_QPA_PLATFORM from outside).
 #include <gtest/gtest.h>

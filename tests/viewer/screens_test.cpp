@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Full screen and restore on the screen the window is on, with two screens side by side.
 #include "app_fixture.h"
 #include "viewer/videoplaces.h"

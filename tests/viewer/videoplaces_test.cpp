@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The video places without a window: the commands, the layout they lead to, the
 // full-screen rectangle, the layout tables and the magnifier's source rectangle.
 #include "viewer/videoplaces.h"

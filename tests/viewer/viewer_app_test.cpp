@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole viewer on a sample card: the real main window, engine and card library.
 #include "controls/controlid.h"
 #include "controls/winevent.h"

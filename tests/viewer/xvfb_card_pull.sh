@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The card pulled from under the running viewer, for real: the card lives on a tmpfs that
 # is lazily unmounted while a recording plays, then mounted again, then emptied while one
 # plays. Each time the viewer must stay alive and answering, tell the user once, show an

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # shellcheck shell=bash
 # Shared by the whole-program tests on Xvfb; sourced, not run. The caller sets viewer (the
 # program) and uses win, work and fail.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The video presentation of the whole program on a real X server (Xvfb, 1920x1080) with real
 # input from xdotool, each step checked by window geometry and screenshot pixels: Enter goes
 # full screen and back; enlarge map puts the map in the main place and full screen gives it

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The whole program on a real X server (Xvfb) with real input from xdotool: start on a
 # sample card, see the window centred and drag it, double-click the newest recording, see
 # the front picture move, pause it with Space, check that a second copy ends at once while

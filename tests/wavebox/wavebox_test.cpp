@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wave box against a fake device whose buffers finish only when the test says so,
 // and the SDL wave-output layer on SDL's dummy driver.
 #include "engine/wavebox.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Card opening and listing shared by the command-line programs, tests and benchmarks.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sample cards made with the mubcard program for tests and benchmarks, kept in a folder
 // and made again only when mubcard is newer than the card.
 #pragma once

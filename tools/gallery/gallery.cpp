@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // gallery [--lang ko|zh|jp|en] [--screenshot FILE] [--main-screenshot FILE]
 // Every skinned control in each of its states, and every skin image of one language set.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What goes on a sample card: the options and, from them, one plan per recording.
 #pragma once
 

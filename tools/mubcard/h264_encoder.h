@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One H.264 channel encoder over libavcodec's libx264: Annex B access units, a key unit
 // (SPS, PPS, IDR) every 30 frames and nothing else that would change the unit layout.
 #pragma once

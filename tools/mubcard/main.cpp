@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mubcard: writes a sample card folder for the viewer and the tests.
 //
 //   mubcard --out DIR [--seed N] [--per-category N] [--letters DTEN]
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 
 extern "C" {
@@ -26,18 +28,31 @@ extern "C" {
 
 namespace {
 
-void Usage()
-{
-    std::fprintf(stderr,
-                 "usage: mubcard --out DIR [--seed N] [--per-category N] [--letters DTEN]\n"
-                 "               [--duration SECONDS|MIN-MAX] [--front WxH] [--rear WxH] [--third WxH]\n"
-                 "               [--fps N] [--start YYYYMMDD_HHMMSS] [--synthetic] [--content plain|road]\n"
-                 "               [--count N]\n"
-                 "  --synthetic writes fake (not decodable) video payloads, fast, for big test cards.\n"
-                 "  --content road: textured, moving, noisy pictures at dashcam bit rates (about\n"
-                 "    5 Mbit/s at 720p, 10 at 1080p, 25 at 2160p), as costly to decode as real footage.\n"
-                 "  --count N writes only the first N recordings of the card.\n");
-}
+constexpr const char* kHelp =
+    "Usage: mubcard --out DIR [options]\n"
+    "Writes a sample dashboard camera card into a folder: recordings with real H.264\n"
+    "video, sound and telemetry of a car driving a loop of city roads, and the camera's\n"
+    "settings. The same options and seed give the same bytes. Prints one line per\n"
+    "recording written.\n"
+    "\n"
+    "Options:\n"
+    "  --out DIR                 the card folder to write (made when missing)\n"
+    "  --seed N                  the random seed (default 1)\n"
+    "  --per-category N          recordings per category (default 3)\n"
+    "  --letters DTEN            the channel letters to use: D front and rear, T all\n"
+    "                            three, E front and third, N front only\n"
+    "  --duration S|MIN-MAX      each recording's length in seconds\n"
+    "  --front WxH               the front picture's size (also --rear, --third)\n"
+    "  --fps N                   pictures per second (default 30)\n"
+    "  --start YYYYMMDD_HHMMSS   the first recording's start\n"
+    "  --synthetic               fake (not decodable) video payloads, fast, for big\n"
+    "                            test cards\n"
+    "  --content plain|road      road: textured, moving, noisy pictures at dashcam bit\n"
+    "                            rates (about 5 Mbit/s at 720p, 10 at 1080p, 25 at\n"
+    "                            2160p), as costly to decode as real footage\n"
+    "  --count N                 write only the first N recordings of the card\n"
+    "  -h, --help                show this help and exit\n"
+    "  --version                 show the version and exit\n";
 
 bool ParseSize(const char* text, int* w, int* h)
 {
@@ -75,19 +90,29 @@ bool WriteFile(const std::string& path, const void* data, size_t len)
     return std::fclose(f) == 0 && ok;
 }
 
-bool ParseOptions(int argc, char** argv, CardOptions* o)
+// Returns -1 when the card is to be made, else the exit status.
+int ParseOptions(int argc, char** argv, CardOptions* o)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
         long n = 0;
+        if (AnswerStandardOption(a, "mubcard", kHelp)) {
+            return 0;
+        }
         if (a == "--synthetic") {
             o->synthetic = true;
             continue;
         }
+        static const std::set<std::string> kValueOptions = {
+            "--out",  "--seed",  "--per-category", "--letters", "--duration", "--front",
+            "--rear", "--third", "--fps",          "--start",   "--count",    "--content"};
+        if (kValueOptions.count(a) == 0) {
+            return BadArguments("mubcard",
+                                (a.rfind("-", 0) == 0 ? "unknown option " : "unexpected argument ") + a);
+        }
         if (!v) {
-            std::fprintf(stderr, "mubcard: %s needs a value\n", a.c_str());
-            return false;
+            return BadArguments("mubcard", a + " needs a value");
         }
         ++i;
         bool ok = true;
@@ -132,20 +157,15 @@ bool ParseOptions(int argc, char** argv, CardOptions* o)
             time_t t = 0;
             ok = ParseWallClock(v, &t);
             o->start = v;
-        } else {
-            std::fprintf(stderr, "mubcard: unknown option %s\n", a.c_str());
-            return false;
         }
         if (!ok) {
-            std::fprintf(stderr, "mubcard: bad value for %s: %s\n", a.c_str(), v);
-            return false;
+            return BadArguments("mubcard", "bad value for " + a + ": " + v);
         }
     }
     if (o->outDir.empty()) {
-        std::fprintf(stderr, "mubcard: --out is required\n");
-        return false;
+        return BadArguments("mubcard", "--out DIR is needed");
     }
-    return true;
+    return -1;
 }
 
 }  // namespace
@@ -154,9 +174,8 @@ int main(int argc, char** argv)
 {
     av_log_set_level(AV_LOG_ERROR);
     CardOptions options;
-    if (!ParseOptions(argc, argv, &options)) {
-        Usage();
-        return 2;
+    if (const int status = ParseOptions(argc, argv, &options); status >= 0) {
+        return status;
     }
     const std::string root = options.outDir;
     for (int c = 0; c < 4; ++c) {

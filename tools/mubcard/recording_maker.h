@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes one sample recording: pictures and sound that mark every whole second, and the
 // telemetry records, interleaved in recording order.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures with the detail and motion of road footage, for realistic decoding loads:
 // a textured scene whose far part pans slowly and whose road rushes towards the camera
 // faster the nearer it is, with sensor noise, lane marks and the labels of the sample

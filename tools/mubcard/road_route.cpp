@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/mubcard/road_route.h"
 
 #include <algorithm>

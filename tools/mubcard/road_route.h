@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The road the sample car drives: a loop of about 7 km along the main roads around Seoul
 // City Hall (Sejong-daero, Jong-ro, Changgyeonggung-ro, Eulji-ro, Sungnyemun, Seosomun-ro,
 // Saemunan-ro), its corners rounded as a car drives them, with the traffic lights on it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The car behind the camera: a small driving model that yields the telemetry records of
 // each recording (GPS fixes, G-sensor samples, vehicle-signal lines) at their times. The
 // car follows a real road loop (road_route.h), slows for corners, stops at some red

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mubexport: exports recordings from a card into a folder as AVI files, with a progress
 // bar on the terminal. Ctrl-C stops after the current packet and leaves the file being
 // written finished (shortened but valid); so does a recording that cannot be read or
@@ -6,6 +7,8 @@
 #include "formats/aviwriter.h"
 #include "formats/exportfile.h"
 #include "formats/mubparser.h"
+#include "platform/trace.h"
+#include "tools/common/args.h"
 #include "tools/common/card.h"
 
 #include <sys/stat.h>
@@ -28,14 +31,25 @@ void OnInterrupt(int)
     g_cancel.store(true);
 }
 
-void Usage()
-{
-    std::fprintf(stderr,
-                 "usage: mubexport [--card DIR]... --out DIR (NAME... | --category WORD) "
-                 "[--verbose]\n"
-                 "  WORD: REC, EVENT, PARKING or MANUAL\n"
-                 "  MUB_CARD=DIR also names a card folder\n");
-}
+constexpr const char* kHelp =
+    "Usage: mubexport [--card DIR]... --out DIR NAME...\n"
+    "  or:  mubexport [--card DIR]... --out DIR --category WORD\n"
+    "Exports recordings from a dashboard camera's card into a folder as AVI files, with\n"
+    "progress on standard error. Ctrl-C stops after the current packet and keeps the file\n"
+    "being written, shortened but valid. The exit status is 0 only when every file was\n"
+    "written whole.\n"
+    "\n"
+    "Options:\n"
+    "  --card DIR        a folder that holds a card (may be given more than once)\n"
+    "  --out DIR         the folder the AVI files go into\n"
+    "  --category WORD   every recording of a category: REC, EVENT, PARKING or MANUAL\n"
+    "  --verbose         diagnostic lines on standard error\n"
+    "  -h, --help        show this help and exit\n"
+    "  --version         show the version and exit\n"
+    "\n"
+    "Environment:\n"
+    "  MUB_CARD=DIR      also names a card folder\n"
+    "  MUB_TRACE=1       diagnostic lines on standard error, as --verbose\n";
 
 int LibraryCategoryOfWord(const std::string& word)
 {
@@ -95,31 +109,43 @@ int main(int argc, char** argv)
     std::vector<std::string> names;
     std::string outDir;
     std::string category;
-    bool verbose = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--card" && i + 1 < argc) {
-            cards.push_back(argv[++i]);
-        } else if (arg == "--out" && i + 1 < argc) {
-            outDir = argv[++i];
-        } else if (arg == "--category" && i + 1 < argc) {
-            category = argv[++i];
-        } else if (arg == "--verbose") {
-            verbose = true;
-        } else if (arg == "-h" || arg == "--help") {
-            Usage();
+        if (AnswerStandardOption(arg, "mubexport", kHelp)) {
             return 0;
-        } else if (!arg.empty() && arg[0] != '-') {
-            names.push_back(arg);
+        }
+        if (arg == "--card" || arg == "--out" || arg == "--category") {
+            if (i + 1 == argc) {
+                return BadArguments("mubexport", arg + " needs a value");
+            }
+            const std::string value = argv[++i];
+            if (arg == "--card") {
+                cards.push_back(value);
+            } else if (arg == "--out") {
+                outDir = value;
+            } else {
+                category = value;
+            }
+        } else if (arg == "--verbose") {
+            SetTraceEnabled(true);
+        } else if (!arg.empty() && arg[0] == '-') {
+            return BadArguments("mubexport", "unknown option " + arg);
         } else {
-            Usage();
-            return 2;
+            names.push_back(arg);
         }
     }
     const int libraryCategory = category.empty() ? -1 : LibraryCategoryOfWord(category);
-    if (outDir.empty() || (names.empty() == category.empty()) || (!category.empty() && libraryCategory < 0)) {
-        Usage();
-        return 2;
+    if (outDir.empty()) {
+        return BadArguments("mubexport", "--out DIR is needed");
+    }
+    if (names.empty() && category.empty()) {
+        return BadArguments("mubexport", "name the recordings or give --category WORD");
+    }
+    if (!names.empty() && !category.empty()) {
+        return BadArguments("mubexport", "recording names and --category exclude each other");
+    }
+    if (!category.empty() && libraryCategory < 0) {
+        return BadArguments("mubexport", "unknown category " + category + " (REC, EVENT, PARKING or MANUAL)");
     }
     struct stat st {};
     if (stat(outDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
@@ -160,7 +186,6 @@ int main(int argc, char** argv)
         ProgressBar bar(names[i], i + 1, count);
         ExportOptions options;
         options.cancel = &g_cancel;
-        options.traceAddData = verbose;
         options.progress = [&bar](const ExportProgress& p) {
             bar.Show(p.fraction);
             return true;

@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mubinfo: lists a card's recordings by category, newest first, or describes one
 // recording with its packet statistics.
 #include "formats/mubparser.h"
+#include "tools/common/args.h"
 #include "tools/common/card.h"
 
 #include <cstdio>
@@ -24,14 +26,20 @@ constexpr CategoryName kCategories[] = {
     {MUB_CATEGORY_MANUAL, "MANUAL"},
 };
 
-void Usage()
-{
-    std::fprintf(stderr,
-                 "usage: mubinfo [--card DIR]... [NAME]\n"
-                 "  without NAME: lists the card's recordings by category, newest first\n"
-                 "  with NAME: describes that recording and counts its packets\n"
-                 "  MUB_CARD=DIR also names a card folder\n");
-}
+constexpr const char* kHelp =
+    "Usage: mubinfo [--card DIR]... [NAME]\n"
+    "Lists the recordings on a dashboard camera's card by category, newest first, or\n"
+    "describes one recording and counts its packets.\n"
+    "\n"
+    "Options:\n"
+    "  --card DIR     a folder that holds a card (may be given more than once)\n"
+    "  NAME           the recording to describe, for example REC_20261208_101500_D.avi\n"
+    "  -h, --help     show this help and exit\n"
+    "  --version      show the version and exit\n"
+    "\n"
+    "Environment:\n"
+    "  MUB_CARD=DIR   also names a card folder\n"
+    "  MUB_TRACE=1    diagnostic lines on standard error\n";
 
 int List(MUBContext ctx, uint8_t cardId)
 {
@@ -127,16 +135,20 @@ int main(int argc, char** argv)
     std::string recording;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--card" && i + 1 < argc) {
-            cards.push_back(argv[++i]);
-        } else if (arg == "-h" || arg == "--help") {
-            Usage();
+        if (AnswerStandardOption(arg, "mubinfo", kHelp)) {
             return 0;
-        } else if (!arg.empty() && arg[0] != '-' && recording.empty()) {
-            recording = arg;
+        }
+        if (arg == "--card") {
+            if (i + 1 == argc) {
+                return BadArguments("mubinfo", "--card needs a folder");
+            }
+            cards.push_back(argv[++i]);
+        } else if (!arg.empty() && arg[0] == '-') {
+            return BadArguments("mubinfo", "unknown option " + arg);
+        } else if (!recording.empty()) {
+            return BadArguments("mubinfo", "one recording at a time, not " + recording + " and " + arg);
         } else {
-            Usage();
-            return 2;
+            recording = arg;
         }
     }
     uint8_t cardId = 0;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measures how far apart sound and pictures reach their devices on recordings whose
 // pictures flash white and whose sound beeps at the same instants: a flash is a front
 // picture much brighter than the one before it, a beep the first loud sample after a

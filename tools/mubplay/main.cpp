@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mubplay: plays a recording of a card folder headless, with sound on the default sound
 // device and pictures into off-screen sinks, and reports what was presented and how far
 // sound and pictures were apart.
@@ -21,6 +22,7 @@
 // and last
 //   presented front=N rear=N third=N late=N av_offset_ms median=X max=Y
 // with n/a for X and Y when there was no sound to measure against.
+#include "platform/trace.h"
 #include "tools/common/args.h"
 #include "tools/common/card.h"
 #include "tools/mubplay/session.h"
@@ -37,15 +39,44 @@
 
 namespace {
 
-void Usage()
+constexpr const char* kHelp =
+    "Usage: mubplay --card DIR NAME [options]\n"
+    "  or:  mubplay --card DIR --list\n"
+    "  or:  mubplay --card DIR --every [--seconds S]\n"
+    "Plays a recording of a dashboard camera's card without a window, with sound on the\n"
+    "default sound device, and reports the pictures presented and how far sound and\n"
+    "pictures were apart. Commands on standard input, one a line: seek MS, pause, resume,\n"
+    "stop, open [NAME], quit.\n"
+    "\n"
+    "Options:\n"
+    "  --card DIR          a folder that holds a card\n"
+    "  --seconds S         stop after S seconds\n"
+    "  --seek-ms MS        start at MS milliseconds\n"
+    "  --dump-every N      save every Nth front picture (needs --dump-dir)\n"
+    "  --dump-dir DIR      the folder the saved pictures go into\n"
+    "  --telemetry         print the telemetry lines as they are shown\n"
+    "  --front WxH         the front picture's size (also --rear, --third)\n"
+    "  --pacer-log         the frame-rate pacer's decisions on standard error\n"
+    "  --drain-only        pace pictures by the sound queue's length alone\n"
+    "  --list              list the card's recordings and their lengths\n"
+    "  --every             play every recording in turn, round after round, and print\n"
+    "                      the resident memory after each round\n"
+    "  -h, --help          show this help and exit\n"
+    "  --version           show the version and exit\n"
+    "\n"
+    "Environment:\n"
+    "  MUB_TRACE=1         diagnostic lines on standard error\n"
+    "  SDL_AUDIODRIVER     the sound driver (dummy: no sound device, real-time pace)\n";
+
+bool IsValueOption(const std::string& arg)
 {
-    std::fprintf(stderr,
-                 "usage: mubplay --card DIR NAME [--seconds S] [--seek-ms MS]\n"
-                 "               [--dump-every N --dump-dir DIR] [--telemetry]\n"
-                 "               [--front WxH] [--rear WxH] [--third WxH] [--pacer-log] [--drain-only]\n"
-                 "       mubplay --card DIR --list\n"
-                 "       mubplay --card DIR --every [--seconds S]\n"
-                 "commands on standard input: seek MS | pause | resume | stop | open [NAME] | quit\n");
+    for (const char* known :
+         {"--card", "--seconds", "--seek-ms", "--dump-every", "--dump-dir", "--front", "--rear", "--third"}) {
+        if (arg == known) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool ParseSize(const char* text, VideoSize* size)
@@ -123,10 +154,14 @@ int main(int argc, char** argv)
         const std::string a = argv[i];
         const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
         long n = 0;
+        if (AnswerStandardOption(a, "mubplay", kHelp)) {
+            return 0;
+        }
         if (a == "--telemetry") {
             options.telemetry = true;
         } else if (a == "--pacer-log") {
             options.pacerLog = true;
+            SetTraceEnabled(true);
         } else if (a == "--drain-only") {
             options.drainOnly = true;
         } else if (a == "--list") {
@@ -134,10 +169,9 @@ int main(int argc, char** argv)
         } else if (a == "--every") {
             every = true;
             options.allChannels = true;
-        } else if (a.rfind("--", 0) == 0) {
+        } else if (IsValueOption(a)) {
             if (v == nullptr) {
-                std::fprintf(stderr, "mubplay: %s needs a value\n", a.c_str());
-                return 2;
+                return BadArguments("mubplay", a + " needs a value");
             }
             ++i;
             bool ok = true;
@@ -160,20 +194,20 @@ int main(int argc, char** argv)
                 ok = ParseSize(v, &options.size[1]);
             } else if (a == "--third") {
                 ok = ParseSize(v, &options.size[2]);
-            } else {
-                ok = false;
             }
             if (!ok) {
-                std::fprintf(stderr, "mubplay: bad option %s %s\n", a.c_str(), v);
-                Usage();
-                return 2;
+                return BadArguments("mubplay", "bad value for " + a + ": " + v);
             }
+        } else if (a.size() > 1 && a[0] == '-') {
+            return BadArguments("mubplay", "unknown option " + a);
         } else if (options.name.empty()) {
             options.name = a;
         } else {
-            Usage();
-            return 2;
+            return BadArguments("mubplay", "one recording at a time, not " + options.name + " and " + a);
         }
+    }
+    if (options.card.empty()) {
+        return BadArguments("mubplay", "--card DIR is needed");
     }
     std::vector<std::string> names;
     if (every) {
@@ -186,10 +220,11 @@ int main(int argc, char** argv)
         }
         options.name = names.front();
     }
-    if (options.card.empty() || (options.name.empty() && !list) ||
-        (options.dumpEvery > 0 && options.dumpDir.empty())) {
-        Usage();
-        return 2;
+    if (options.name.empty() && !list) {
+        return BadArguments("mubplay", "name a recording, or give --list or --every");
+    }
+    if (options.dumpEvery > 0 && options.dumpDir.empty()) {
+        return BadArguments("mubplay", "--dump-every needs --dump-dir");
     }
     if (list) {
         const std::vector<CardRecording> all = RecordingsOf(options.card);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One headless playback: the card library on a card folder, the parser, decoder, wave box
 // and player wired as the main window wires them, off-screen picture sinks, and the counts
 // and measurements the tools report.
