@@ -1,5 +1,9 @@
 #include "fsnormal.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+
 bool CFSNormal::Open(const char* path, const char* mode)
 {
     if (m_fp != nullptr) {
@@ -21,12 +25,26 @@ int CFSNormal::Write(const void* data, int length)
     return static_cast<int>(std::fwrite(data, 1, static_cast<size_t>(length), m_fp));
 }
 
-void CFSNormal::Close()
+bool CFSNormal::Close()
 {
-    if (m_fp != nullptr) {
-        std::fclose(m_fp);
-        m_fp = nullptr;
+    if (m_fp == nullptr) {
+        return true;
     }
+    int error = 0;
+    if (std::fflush(m_fp) != 0) {
+        error = errno;
+    } else if (::fsync(fileno(m_fp)) != 0 && errno != EINVAL && errno != EROFS) {
+        error = errno;  // devices and pipes cannot be synced: no loss of data
+    }
+    if (std::fclose(m_fp) != 0 && error == 0) {
+        error = errno;
+    }
+    m_fp = nullptr;
+    if (error != 0) {
+        errno = error;  // the first failure says why
+        return false;
+    }
+    return true;
 }
 
 int CFSNormal::Seek(long offset, int origin)

@@ -118,7 +118,9 @@ class VFileSystem {
 public:
     virtual bool Open(const char* path, const char* mode) = 0;
     virtual int Write(const void* data, int length) = 0;
-    virtual void Close() = 0;
+    // Closes the file; false when what was written may not all have reached it (a
+    // buffered write or the close itself failed). Closed either way.
+    virtual bool Close() = 0;
     // origin: 0 from start, 1 from the current position, 2 from the end. 0 on success.
     virtual int Seek(long offset, int origin) = 0;
     virtual bool IsOpen() = 0;

@@ -104,7 +104,9 @@ void CThreadQueue::Clear()
 
 bool CThreadQueue::Push(const void* data, int length, int tag)
 {
-    if (length < 0 || (length > 0 && data == nullptr)) {
+    // Pop goes by bytes in use, so an empty entry would come out or vanish depending on
+    // what else is queued: it is refused.
+    if (length <= 0 || data == nullptr) {
         return false;
     }
     std::lock_guard<CSync> lock(m_lock);
@@ -122,8 +124,6 @@ bool CThreadQueue::Pop(void** buffer, int* length, int* tag)
     }
     std::lock_guard<CSync> lock(m_lock);
     if (m_fifo.BytesInUse() == 0) {
-        // Zero-length entries are dropped with the rest: nothing to deliver.
-        m_fifo.Clear();
         std::printf("[CThreadQueue] Pop Empty\n");
         return false;
     }

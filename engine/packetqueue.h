@@ -46,7 +46,8 @@ public:
     // Reserves capacity bytes (and room for 100 entries) so storage never moves later.
     bool Init(int capacity);
     void Clear();
-    // Refuses (false, nothing changed) when bytes in use + length would reach the capacity.
+    // Refuses (false, nothing changed) when bytes in use + length would reach the capacity,
+    // and an empty payload (length <= 0), which Pop could not tell from an empty queue.
     bool Push(const void* data, int length, int tag);
     // Copies the first entry into *buffer; false and a diagnostic line when empty.
     bool Pop(void** buffer, int* length, int* tag);

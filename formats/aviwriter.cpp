@@ -3,6 +3,7 @@
 #include "engine/fsnormal.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -19,10 +20,6 @@
 //   4 + (headerSize + 4) + 12 + 8 * chunks + payload + 8 + 16 * chunks.
 
 namespace {
-
-// Sizes are 32-bit fields and the index holds signed offsets, and Finish returns the
-// RIFF size as an int: refusing to grow past INT32_MAX keeps every field exact.
-constexpr int64_t kMaxRiffSize = 0x7FFFFFFF;
 
 constexpr int kAvihBytes = 64;
 constexpr int kVideoListBytes = 124;
@@ -65,7 +62,7 @@ struct StreamHeader {
     const char* handler;  // null: four zero bytes
     int scale;
     int rate;
-    int length;
+    int64_t length;  // 0..UINT32_MAX
     int suggestedBufferSize;
     int sampleSize;
     int right;
@@ -89,7 +86,7 @@ void PutStreamHeader(ByteWriter& w, const StreamHeader& h)
     w.I32(h.scale);
     w.I32(h.rate);
     w.U32(0);  // start
-    w.I32(h.length);
+    w.U32(static_cast<uint32_t>(h.length));
     w.I32(h.suggestedBufferSize);
     w.U32(0);  // quality
     w.I32(h.sampleSize);
@@ -190,7 +187,18 @@ const char* CAVIWriter::ChunkId(int slot) const
 
 bool CAVIWriter::WriteBytes(const void* data, int length)
 {
-    return m_sink->Write(data, length) == length;
+    if (m_sink->Write(data, length) == length) {
+        return true;
+    }
+    NoteError();
+    return false;
+}
+
+void CAVIWriter::NoteError()
+{
+    if (m_lastError == 0) {
+        m_lastError = errno;
+    }
 }
 
 // Everything before the first chunk: RIFF header, header list and movie list header,
@@ -254,7 +262,9 @@ void CAVIWriter::AppendHeaders(std::vector<uint8_t>* out, bool final) const
         w.Id("LIST");
         w.U32(kAudioListBytes - 8);
         w.Id("strl");
-        PutStreamHeader(w, {"auds", nullptr, 2, m_audioRate * 2, slot.chunks * kAudioSamplesPerChunk,
+        // Samples, in a 32-bit field: past about a million chunks the product needs 64 bits.
+        const int64_t samples = static_cast<int64_t>(slot.chunks) * kAudioSamplesPerChunk;
+        PutStreamHeader(w, {"auds", nullptr, 2, m_audioRate * 2, std::min<int64_t>(samples, UINT32_MAX),
                             kAudioSamplesPerChunk, 2, 0, 0});
         w.Id("strf");
         w.U32(16);
@@ -304,6 +314,8 @@ bool CAVIWriter::Create(const char* path)
         slot.chunks = 0;
     }
     m_failed = false;
+    m_limitReached = false;
+    m_lastError = 0;
 
     std::vector<uint8_t> headers;
     AppendHeaders(&headers, false);
@@ -335,6 +347,7 @@ bool CAVIWriter::AddData(const void* data, int length, int slot)
     const int padded = length + (length & 1);
     if (RiffSize(m_chunks + 1, static_cast<int64_t>(m_payloadBytes) + padded) > kMaxRiffSize) {
         std::printf("[CAVIWriter] AddData : file size limit reached\n");
+        m_limitReached = true;
         return false;
     }
 
@@ -352,6 +365,7 @@ bool CAVIWriter::AddData(const void* data, int length, int slot)
         written += m_sink->Write(&pad, 1);
     }
     if (written != padded) {
+        NoteError();
         std::printf("CAVIWriter::AddDataBody error %d != %d\n", written, padded);
         // Take the partial chunk back: the next chunk overwrites it, so the offsets of
         // the index and the list sizes stay true.
@@ -401,9 +415,16 @@ int CAVIWriter::Finish()
 
     std::vector<uint8_t> headers;
     AppendHeaders(&headers, true);
-    ok = m_sink->Seek(0, 0) == 0 && ok;
+    if (m_sink->Seek(0, 0) != 0) {
+        NoteError();
+        ok = false;
+    }
     ok = ok && WriteBytes(headers.data(), static_cast<int>(headers.size()));
-    m_sink->Close();
+    // The rewritten headers may still sit in a buffer: only a clean close makes them true.
+    if (!m_sink->Close()) {
+        NoteError();
+        ok = false;
+    }
     if (!ok) {
         std::printf("[CAVIWriter] Finish : write failed\n");
         return 0;

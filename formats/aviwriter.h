@@ -35,11 +35,21 @@ public:
     bool Create(const char* path);
     // Writes one packet as a chunk of slot 0-4. False, with nothing counted, when the
     // writer is idle, the arguments are bad, the slot's stream is not in the file, the
-    // file would grow past its size limit, or the sink wrote short.
+    // file would grow past its size limit (LimitReached), or the sink wrote short.
     bool AddData(const void* data, int length, int slot);
     // Writes the index, rewrites the headers with the final counts and closes the sink.
-    // Returns the RIFF size (file size - 8); 0 when idle or when a write failed.
+    // Returns the RIFF size (file size - 8); 0 when idle or when a write or the close
+    // failed.
     int Finish();
+
+    // The file being written reached the size its 32-bit fields can describe; it can
+    // still be finished with what it holds.
+    bool LimitReached() const { return m_limitReached; }
+    // The errno of the first failed write or close of the file being (or last) written;
+    // 0 when none failed or the sink does not set errno.
+    int LastError() const { return m_lastError; }
+    // The size limit of a file, in bytes of RIFF size (file size - 8).
+    static constexpr int64_t kMaxRiffSize = 0x7FFFFFFF;
 
     // The file's layout and counters, for the exporter's progress and for tests.
     int HeaderSize() const { return m_headerSize; }
@@ -69,6 +79,8 @@ private:
     int64_t RiffSize(int64_t chunks, int64_t payloadBytes) const;
     void AppendHeaders(std::vector<uint8_t>* out, bool final) const;
     bool WriteBytes(const void* data, int length);
+    // Keeps the errno of the first failure of the file.
+    void NoteError();
 
     // Used from one thread at a time (the exporter's worker).
     std::vector<IndexEntry> m_index;
@@ -88,6 +100,8 @@ private:
     bool m_fileSecond = false;
     bool m_fileThird = false;
     bool m_failed = false;  // a write of the open file failed; Finish reports 0
+    bool m_limitReached = false;
+    int m_lastError = 0;
     int m_audioRate = 8000;
     VFileSystem* m_sink = nullptr;
 };

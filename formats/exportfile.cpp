@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -29,6 +30,16 @@ ExportResult Fail(ExportResult result, std::string reason)
     result.reason = std::move(reason);
     result.path.clear();
     return result;
+}
+
+// "what: the system's reason", or just what when there is none.
+std::string WithError(std::string what, int error)
+{
+    if (error != 0) {
+        what += ": ";
+        what += std::strerror(error);
+    }
+    return what;
 }
 
 }  // namespace
@@ -142,7 +153,7 @@ ExportResult ExportRecording(VMediaParser& parser, CAVIWriter& writer, const std
             std::printf("aviAddData \n");
         }
         if (!writer.AddData(buffer.get(), length, slot)) {
-            writeFailed = true;
+            writeFailed = !writer.LimitReached();  // at the limit the file is still whole
             break;
         }
         ++result.packetsWritten;
@@ -156,17 +167,32 @@ ExportResult ExportRecording(VMediaParser& parser, CAVIWriter& writer, const std
     parser.Close();
 
     const int riffSize = writer.Finish();
-    // Finish reports a failed write as 0; also make sure every byte reached the disk.
+    // Finish reports a failed write or close as 0; also make sure every byte is there.
     const bool complete = !writeFailed && riffSize > 0 && FileSize(temporary) == riffSize + 8LL;
     if (!complete) {
         unlink(temporary.c_str());
-        return Fail(result, writeFailed ? "write failed on " + temporary : "could not finish " + temporary);
+        return Fail(result, WithError((writeFailed ? "cannot write " : "cannot finish ") + temporary,
+                                      writer.LastError()));
     }
     if (rename(temporary.c_str(), target.c_str()) != 0) {
+        const int error = errno;
         unlink(temporary.c_str());
-        return Fail(result, "cannot rename to " + target);
+        return Fail(result, WithError("cannot rename to " + target, error));
     }
     result.path = target;
-    result.status = cancelled ? ExportStatus::Cancelled : ExportStatus::Written;
+    if (cancelled) {
+        result.status = ExportStatus::Cancelled;
+    } else if (writer.LimitReached()) {
+        result.status = ExportStatus::Shortened;
+        result.reason = "the file reached the AVI size limit of 2 GiB after " +
+                        std::to_string(result.framesWritten) + " of " + std::to_string(info.frameCount0) +
+                        " pictures";
+    } else if (result.framesWritten < info.frameCount0) {
+        result.status = ExportStatus::Shortened;
+        result.reason = "only " + std::to_string(result.framesWritten) + " of the " +
+                        std::to_string(info.frameCount0) + " pictures could be read from the card";
+    } else {
+        result.status = ExportStatus::Written;
+    }
     return result;
 }

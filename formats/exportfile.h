@@ -13,12 +13,13 @@ class CAVIWriter;
 enum class ExportStatus {
     Written,    // the whole recording is in the file
     Cancelled,  // stopped on request; the file holds what was written so far, finished
+    Shortened,  // the file holds only part of the recording (reason says why), finished
     Failed,     // nothing usable was written; no file is left behind
 };
 
 struct ExportResult {
     ExportStatus status = ExportStatus::Failed;
-    std::string reason;      // why it failed; empty otherwise
+    std::string reason;      // why it failed or was shortened; empty otherwise
     std::string path;        // the file written (also for a cancelled export)
     int framesWritten = 0;   // channel 0 pictures
     int packetsWritten = 0;  // all chunks
@@ -49,6 +50,9 @@ std::string ExportFileName(const std::string& recordingName);
 // Exports the recording `name` (the text up to its first comma) into `folder` (empty:
 // the current folder). The parser must be started; the writer must be idle. Runs on the
 // caller's thread. The file is written under a temporary name and takes its own name
-// only once finished, so a failed export never leaves a file looking whole.
+// only once finished and closed without error, so a failed export never leaves a file
+// looking whole. A recording that ends before the pictures it announced (a card pulled
+// or failing, damage passed over) or that outgrows the AVI size limit gives a finished,
+// valid file of what was written, reported as Shortened.
 ExportResult ExportRecording(VMediaParser& parser, CAVIWriter& writer, const std::string& name,
                              const std::string& folder, const ExportOptions& options);

@@ -264,6 +264,8 @@ int CMUBParser::Open(char* path, MediaInfo* info)
     const int index = SplitName(name, &split);
     char fileName[kMaxFileNameChars + 1] = {};
     std::strncpy(fileName, split, kMaxFileNameChars);
+    std::memcpy(m_fileName, fileName, sizeof m_fileName);
+    m_oversizeReported = false;
 
     uint8_t record[MUB_DESCRIPTION_BYTES] = {};
     uint16_t count0 = 0;
@@ -347,6 +349,9 @@ int CMUBParser::ReadPacket(void* buffer, int* size)
     // A length the buffer cannot hold is never handed on.
     auto packet = [&](int code) {
         if (*size < 0 || *size > capacity) {
+            if (*size > capacity) {
+                ReportOversize();
+            }
             *size = 0;
             return static_cast<int>(kPacketNone);
         }
@@ -355,6 +360,9 @@ int CMUBParser::ReadPacket(void* buffer, int* size)
     auto byResult = [&]() -> int {
         if (r == MUB_READ_NONE) {
             return kPacketNone;
+        }
+        if (r == MUB_READ_TOOBIG) {
+            ReportOversize();
         }
         if (r == MUB_READ_END || r == MUB_READ_ERROR) {
             m_end = true;
@@ -384,6 +392,15 @@ int CMUBParser::ReadPacket(void* buffer, int* size)
     }
 }
 
+void CMUBParser::ReportOversize()
+{
+    // One line per recording: a recording full of them must not flood the output.
+    if (!m_oversizeReported.exchange(true)) {
+        std::printf("[CMUBParser] Oversize packet skipped in %s; later ones are skipped silently\n",
+                    m_fileName);
+    }
+}
+
 // Runs on the read-ahead thread.
 void CMUBParser::ReadAheadStep()
 {
@@ -394,11 +411,16 @@ void CMUBParser::ReadAheadStep()
     }
     int size = kQueueBytes;
     const int code = ReadPacket(m_readBuffer.get(), &size);
-    if (code == kPacketNone) {
-        return;
+    if (code == kPacketNone || (code != kPacketEnd && size <= 0)) {
+        return;  // an empty packet carries nothing (and the queue takes no empty entry)
+    }
+    if (code == kPacketEnd && size <= 0) {
+        size = 1;
     }
     // A packet as large as the whole queue could never be pushed: reading would stall.
-    if (size < m_queue.Capacity()) {
+    if (size >= m_queue.Capacity()) {
+        ReportOversize();
+    } else {
         // Also give up when the thread is being stopped, or Stop would wait for a
         // consumer that may never come.
         while (m_running && !m_thread.StopRequested()) {
@@ -452,6 +474,7 @@ int CMUBParser::ParseMedia(char* id, void* buffer, int* size)
     if (code >= kPacketVideo0 && code <= kPacketText) {
         if (viaScratch) {
             if (length > *size) {
+                ReportOversize();
                 return 5;  // does not fit the caller's buffer: dropped, no packet this time
             }
             std::memcpy(buffer, m_scratch.get(), static_cast<size_t>(length));

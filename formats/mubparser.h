@@ -92,6 +92,8 @@ private:
     // returns the flag as it was. Never waits on a thread that does not run.
     bool PauseReading();
     void ReadAheadStep();  // read-ahead thread body
+    // A packet larger than a buffer is skipped: says so once per recording.
+    void ReportOversize();
 
     const MUBLibCalls m_calls;
     // Category and RecordingInfo: written by Open on the caller's thread while the reader
@@ -99,6 +101,10 @@ private:
     int m_category = 0;
     int m_info[18] = {};
     bool m_open = false;  // between Open and Close; caller's thread only
+    // The recording's file name, for diagnostics. Written by Open while the reader is
+    // paused; read by the reader after Open has set the running flag.
+    char m_fileName[kMaxFileNameChars + 1] = {};
+    std::atomic<bool> m_oversizeReported{false};
 
     std::atomic<bool> m_end{false};      // the library reported the end
     std::atomic<bool> m_running{false};  // the read-ahead thread reads only while set

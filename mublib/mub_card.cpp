@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "mublib/mub_container.h"
@@ -47,18 +48,26 @@ bool IsDirectory(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// Only regular files: a named pipe (or a link to one) in the card's place must not block.
 std::string ReadSmallFile(const std::string& path, size_t limit)
 {
     std::string out;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    uint64_t size = 0;
+    const int fd = OpenRegularFile(path, &size);
     if (fd < 0) {
         return out;
     }
+    CFdGuard guard(fd);
     out.resize(limit);
-    ssize_t n = ::read(fd, out.data(), limit);
-    ::close(fd);
+    const ssize_t n = ::read(fd, out.data(), limit);
     out.resize(n > 0 ? static_cast<size_t>(n) : 0);
     return out;
+}
+
+bool IsRegularFile(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 uint64_t Fnv1a(const void* data, size_t len, uint64_t h = 0xcbf29ce484222325ull)
@@ -236,11 +245,12 @@ std::vector<ListEntry> ListCategory(const std::string& root, int category)
         return list;
     }
     const std::string folder = CategoryFolder(root, category);
-    DIR* dir = ::opendir(folder.c_str());
+    // Closed also when an exception passes (the C interface turns it into an error).
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
     if (!dir) {
         return list;
     }
-    while (struct dirent* e = ::readdir(dir)) {
+    while (struct dirent* e = ::readdir(dir.get())) {
         if (e->d_type != DT_REG && e->d_type != DT_UNKNOWN && e->d_type != DT_LNK) {
             continue;
         }
@@ -253,6 +263,9 @@ std::vector<ListEntry> ListCategory(const std::string& root, int category)
         ListEntry entry;
         entry.stem = name.stem;
         entry.path = folder + "/" + e->d_name;
+        if (e->d_type != DT_REG && !IsRegularFile(entry.path)) {
+            continue;  // a link to something other than a file, or no file at all
+        }
         RecordingHeader h;
         if (!ReadHeaderOnly(entry.path, &h, &entry.sizeBytes)) {
             continue;  // not one of ours
@@ -260,7 +273,6 @@ std::vector<ListEntry> ListCategory(const std::string& root, int category)
         entry.seconds = h.durationMs / 1000;
         list.push_back(std::move(entry));
     }
-    ::closedir(dir);
     std::sort(list.begin(), list.end(),
               [](const ListEntry& a, const ListEntry& b) { return a.stem < b.stem; });
     return list;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -268,6 +269,48 @@ bool CMubMemorySource::ReadAt(uint64_t offset, void* buffer, size_t len)
     return true;
 }
 
+namespace {
+std::atomic<CardReadFn> g_cardRead{nullptr};
+}  // namespace
+
+void SetCardReadFunction(CardReadFn fn)
+{
+    g_cardRead.store(fn);
+}
+
+ssize_t CardRead(int fd, void* buffer, size_t len, off_t offset)
+{
+    const CardReadFn fn = g_cardRead.load();
+    for (;;) {
+        const ssize_t n = fn != nullptr ? fn(fd, buffer, len, offset) : ::pread(fd, buffer, len, offset);
+        if (n >= 0 || errno != EINTR) {
+            return n;
+        }
+    }
+}
+
+int OpenRegularFile(const std::string& path, uint64_t* size)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    *size = static_cast<uint64_t>(st.st_size);
+    return fd;
+}
+
+CFdGuard::~CFdGuard()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
 CMubFileSource::~CMubFileSource()
 {
     if (m_fd >= 0) {
@@ -277,18 +320,8 @@ CMubFileSource::~CMubFileSource()
 
 bool CMubFileSource::Open(const std::string& path)
 {
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0) {
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(m_fd);
-        m_fd = -1;
-        return false;
-    }
-    m_size = static_cast<uint64_t>(st.st_size);
-    return true;
+    m_fd = OpenRegularFile(path, &m_size);
+    return m_fd >= 0;
 }
 
 bool CMubFileSource::ReadAt(uint64_t offset, void* buffer, size_t len)
@@ -298,12 +331,9 @@ bool CMubFileSource::ReadAt(uint64_t offset, void* buffer, size_t len)
     }
     auto* p = static_cast<uint8_t*>(buffer);
     while (len > 0) {
-        ssize_t n = ::pread(m_fd, p, len, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t n = CardRead(m_fd, p, len, static_cast<off_t>(offset));
         if (n <= 0) {
-            return false;
+            return false;  // an error, or the file got shorter since it was opened
         }
         p += n;
         len -= static_cast<size_t>(n);
@@ -328,9 +358,14 @@ bool CMubReader::Open(std::unique_ptr<CMubSource> source)
     }
     m_source = std::move(source);
     m_header = h;
-    bool finished = checksumOk && (h.flags & kFlagFinished) && LoadIndex();
-    if (!finished) {
-        Scan();
+    try {
+        const bool finished = checksumOk && (h.flags & kFlagFinished) && LoadIndex();
+        if (!finished) {
+            Scan();
+        }
+    } catch (...) {
+        Close();  // never left open with a header nobody checked
+        throw;
     }
     m_pos = m_header.dataOffset;
     return true;
@@ -343,6 +378,7 @@ void CMubReader::Close()
     m_keyIndex.clear();
     m_pos = 0;
     m_recovered = false;
+    m_scanFailed = false;
 }
 
 bool CMubReader::LoadIndex()
@@ -357,36 +393,60 @@ bool CMubReader::LoadIndex()
     if (room < 12 + kTrailerBytes || h.indexCount > (room - 12 - kTrailerBytes) / 8) {
         return false;
     }
+    // The counts must fit the data they describe: every packet takes at least a packet
+    // header, and every index entry is a front video unit. So a crafted count cannot make
+    // the index larger than its share of the data.
+    const uint64_t dataBytes = h.dataEnd - h.dataOffset;
+    if (static_cast<uint64_t>(h.packetCount) > dataBytes / kPacketHeaderBytes ||
+        h.frameCount[0] > h.packetCount || h.indexCount > h.frameCount[0]) {
+        return false;
+    }
     uint8_t head[8];
     if (!m_source->ReadAt(h.indexOffset, head, sizeof head) || std::memcmp(head, kIndexMagic, 4) != 0 ||
         Get32(head + 4) != h.indexCount) {
         return false;
     }
-    std::vector<uint8_t> entries(static_cast<size_t>(h.indexCount) * 8 + 4);
-    if (!m_source->ReadAt(h.indexOffset + 8, entries.data(), entries.size())) {
-        return false;
-    }
-    const size_t entryBytes = entries.size() - 4;
-    if (Crc32(entries.data(), entryBytes) != Get32(entries.data() + entryBytes)) {
-        return false;
-    }
-    std::vector<uint64_t> index(h.indexCount);
+    // Entries are read and checked a block at a time, so the index is held only once.
+    std::vector<uint64_t> index;
+    index.reserve(h.indexCount);
+    uint8_t block[8 * 1024];
+    uint32_t crc = 0;
     uint64_t prev = 0;
-    for (uint32_t i = 0; i < h.indexCount; ++i) {
-        uint64_t off = Get64(entries.data() + 8 * i);
-        if (off < h.dataOffset || off + kPacketHeaderBytes > h.dataEnd || (i > 0 && off <= prev)) {
+    uint64_t at = h.indexOffset + 8;
+    for (uint32_t done = 0; done < h.indexCount;) {
+        const uint32_t n = std::min<uint32_t>(h.indexCount - done, sizeof block / 8);
+        if (!m_source->ReadAt(at, block, 8 * n)) {
             return false;
         }
-        index[i] = prev = off;
+        crc = Crc32(block, 8 * n, crc);
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint64_t off = Get64(block + 8 * i);
+            // Packets do not overlap, so each entry is a whole packet header past the one
+            // before. Written as differences so that no sum can wrap.
+            if (off < h.dataOffset || off > h.dataEnd || h.dataEnd - off < kPacketHeaderBytes ||
+                (!index.empty() && (off < prev || off - prev < kPacketHeaderBytes))) {
+                return false;
+            }
+            index.push_back(prev = off);
+        }
+        done += n;
+        at += 8 * n;
+    }
+    uint8_t stored[4];
+    if (!m_source->ReadAt(at, stored, sizeof stored) || crc != Get32(stored)) {
+        return false;
     }
     m_keyIndex = std::move(index);
     return true;
 }
 
-bool CMubReader::ReadPacketHeader(uint64_t offset, PacketInfo* info)
+CMubReader::HeaderRead CMubReader::ReadPacketHeader(uint64_t offset, PacketInfo* info)
 {
     uint8_t raw[kPacketHeaderBytes];
-    return m_source->ReadAt(offset, raw, sizeof raw) && DecodePacketHeader(raw, info);
+    if (!m_source->ReadAt(offset, raw, sizeof raw)) {
+        return HeaderRead::kFailed;
+    }
+    return DecodePacketHeader(raw, info) ? HeaderRead::kValid : HeaderRead::kInvalid;
 }
 
 void CMubReader::Scan()
@@ -399,7 +459,12 @@ void CMubReader::Scan()
     const uint64_t size = m_source->Size();
     uint64_t pos = kHeaderBytes;
     PacketInfo p;
-    while (pos + kPacketHeaderBytes <= size && ReadPacketHeader(pos, &p)) {
+    while (size >= kPacketHeaderBytes && pos <= size - kPacketHeaderBytes) {
+        const HeaderRead r = ReadPacketHeader(pos, &p);
+        if (r != HeaderRead::kValid) {
+            m_scanFailed = r == HeaderRead::kFailed;
+            break;
+        }
         const uint64_t end = pos + kPacketHeaderBytes + p.length;
         if (end > size) {
             break;  // the last packet was cut short
@@ -407,6 +472,7 @@ void CMubReader::Scan()
         uint8_t first = 0;
         if (p.status == kStatusText && p.length > 0 &&
             !m_source->ReadAt(pos + kPacketHeaderBytes, &first, 1)) {
+            m_scanFailed = true;
             break;
         }
         if (p.status == kStatusKey && p.type == 0) {
@@ -429,10 +495,16 @@ ReadResult CMubReader::Next(void* buffer, uint32_t capacity, PacketInfo* info)
     PacketInfo p;
     uint64_t end = 0;
     for (;;) {
-        if (m_pos < m_header.dataOffset || m_pos + kPacketHeaderBytes > m_header.dataEnd) {
-            return ReadResult::kEnd;
+        if (m_pos < m_header.dataOffset || m_pos > m_header.dataEnd ||
+            m_header.dataEnd - m_pos < kPacketHeaderBytes) {
+            // Where the scan could read no further, the recording does not end: it fails.
+            return m_scanFailed && m_pos >= m_header.dataEnd ? ReadResult::kError : ReadResult::kEnd;
         }
-        if (ReadPacketHeader(m_pos, &p)) {
+        const HeaderRead r = ReadPacketHeader(m_pos, &p);
+        if (r == HeaderRead::kFailed) {
+            return ReadResult::kError;  // the card failed: not damage to pass over
+        }
+        if (r == HeaderRead::kValid) {
             end = m_pos + kPacketHeaderBytes + p.length;
             if (end <= m_header.dataEnd) {
                 break;
@@ -469,15 +541,17 @@ bool CMubReader::SeekKeyUnit(int n)
 
 bool ReadHeaderOnly(const std::string& path, RecordingHeader* h, uint64_t* fileSize)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    uint64_t size = 0;
+    const int fd = OpenRegularFile(path, &size);
     if (fd < 0) {
         return false;
     }
     uint8_t raw[kHeaderBytes];
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-              ::pread(fd, raw, sizeof raw, 0) == static_cast<ssize_t>(sizeof raw);
-    ::close(fd);
+    bool ok = false;
+    {
+        CFdGuard guard(fd);
+        ok = CardRead(fd, raw, sizeof raw, 0) == static_cast<ssize_t>(sizeof raw);
+    }
     bool checksumOk = false;
     if (!ok || !ParseHeader(raw, sizeof raw, h, &checksumOk)) {
         return false;
@@ -488,7 +562,7 @@ bool ReadHeaderOnly(const std::string& path, RecordingHeader* h, uint64_t* fileS
         std::memcpy(partial.description, h->description, kDescriptionBytes);
         *h = partial;
     }
-    *fileSize = static_cast<uint64_t>(st.st_size);
+    *fileSize = size;
     return true;
 }
 
@@ -608,10 +682,12 @@ ReadAllStats ReadAllFrom(std::unique_ptr<CMubSource> source, uint32_t capacity)
     }
     s.opened = true;
     s.recovered = reader.WasRecovered();
-    std::vector<uint8_t> buffer(std::max<uint32_t>(capacity, 1));
+    // Not zeroed: only what a packet fills is ever read back (and a fuzz run calls this
+    // thousands of times a second).
+    const auto buffer = std::make_unique_for_overwrite<uint8_t[]>(std::max<uint32_t>(capacity, 1));
     PacketInfo info;
     for (;;) {
-        ReadResult r = reader.Next(buffer.data(), capacity, &info);
+        ReadResult r = reader.Next(buffer.get(), capacity, &info);
         if (r == ReadResult::kOk) {
             s.packets++;
             s.payloadBytes += info.length;
@@ -625,7 +701,7 @@ ReadAllStats ReadAllFrom(std::unique_ptr<CMubSource> source, uint32_t capacity)
     const int keys = static_cast<int>(reader.KeyIndex().size());
     for (int n : {0, keys / 2, keys - 1, keys + 5}) {
         if (reader.SeekKeyUnit(n)) {
-            reader.Next(buffer.data(), capacity, &info);
+            reader.Next(buffer.get(), capacity, &info);
         }
     }
     return s;

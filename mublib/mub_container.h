@@ -4,6 +4,7 @@
 // bytes lives in this unit, so it can be exercised on a byte buffer as well as a file.
 #pragma once
 
+#include <sys/types.h>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -81,12 +82,36 @@ void WriteHeader(const RecordingHeader& h, uint8_t out[kHeaderBytes]);
 // whether the stored checksum matches (a finished header must match).
 bool ParseHeader(const uint8_t* in, size_t size, RecordingHeader* h, bool* checksumOk);
 
+// Every read of a file on the card goes through this function (pread by default). A test
+// puts its own in to make the card fail (EIO from some offset on, a pulled card) or to
+// throw where the library allocates. Null restores pread.
+using CardReadFn = ssize_t (*)(int fd, void* buffer, size_t len, off_t offset);
+void SetCardReadFunction(CardReadFn fn);
+// Reads up to len bytes at offset through the function above, retrying on EINTR.
+ssize_t CardRead(int fd, void* buffer, size_t len, off_t offset);
+// Opens a file of the card for reading without blocking (a named pipe or a device in its
+// place would otherwise hang the caller) and only when it is a regular file. -1 when not;
+// *size gets its size.
+int OpenRegularFile(const std::string& path, uint64_t* size);
+// Closes a file descriptor at the end of its scope, also when an exception passes.
+class CFdGuard {
+public:
+    explicit CFdGuard(int fd) : m_fd(fd) {}
+    ~CFdGuard();
+    CFdGuard(const CFdGuard&) = delete;
+    CFdGuard& operator=(const CFdGuard&) = delete;
+
+private:
+    int m_fd;
+};
+
 // Random access to a recording's bytes.
 class CMubSource {
 public:
     virtual ~CMubSource() = default;
     virtual uint64_t Size() const = 0;
-    // Reads exactly len bytes at offset; false on any shortfall.
+    // Reads exactly len bytes at offset; false on any shortfall. Every caller checks the
+    // range against Size() first, so a false means the medium failed.
     virtual bool ReadAt(uint64_t offset, void* buffer, size_t len) = 0;
 };
 
@@ -125,7 +150,8 @@ enum class ReadResult { kOk, kEnd, kTooBig, kError };
 
 // Reads one recording. Every offset and length taken from the bytes is checked against
 // the source before use; a recording without a valid index is scanned on Open and ends
-// at the last whole packet.
+// at the last whole packet. A read the source cannot serve (the card failed) is an error,
+// never taken for damage or for the end.
 class CMubReader {
 public:
     bool Open(std::unique_ptr<CMubSource> source);
@@ -141,6 +167,7 @@ public:
     // Next packet into buffer (capacity bytes). kTooBig skips the packet and leaves
     // info untouched; a damaged packet is passed over to the next key unit in the index,
     // and kEnd comes at the end of the data or at damage with no key unit after it.
+    // kError: the source failed; reading stays where it was.
     ReadResult Next(void* buffer, uint32_t capacity, PacketInfo* info);
     // Moves reading to front key unit n (clamped to the last one). False without any.
     bool SeekKeyUnit(int n);
@@ -148,8 +175,11 @@ public:
     uint64_t Position() const { return m_pos; }
 
 private:
-    bool ReadPacketHeader(uint64_t offset, PacketInfo* info);
+    enum class HeaderRead { kValid, kInvalid, kFailed };
+    HeaderRead ReadPacketHeader(uint64_t offset, PacketInfo* info);
     bool LoadIndex();
+    // Rebuilds the header and the key index from the packets. A read failure ends the scan
+    // there: the packets before it stay readable, and reading reports the error there.
     void Scan();
 
     std::unique_ptr<CMubSource> m_source;
@@ -157,6 +187,7 @@ private:
     std::vector<uint64_t> m_keyIndex;
     uint64_t m_pos = 0;
     bool m_recovered = false;
+    bool m_scanFailed = false;  // the scan stopped at a read failure, at the data end
 };
 
 // Only the header (and the description inside it), without touching the packets.

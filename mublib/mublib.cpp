@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -157,20 +158,34 @@ int FillInfo(const std::string& path, const std::string& name, uint8_t* descript
     return 1;
 }
 
+// No C++ exception may reach a C caller (it would end the process): every call turns
+// one into its error result, with a diagnostic line.
+template <typename R, typename F>
+R NoThrow(R failure, F&& body) noexcept
+{
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        std::printf("[MUBLib] call failed: %s\n", e.what());
+    } catch (...) {
+        std::printf("[MUBLib] call failed\n");
+    }
+    return failure;
+}
+
 }  // namespace
 
 extern "C" {
 
 MUBContext MUB_CreateContext(void)
 {
-    auto* c = new (std::nothrow) MUBContextImpl;
-    if (!c) {
-        return nullptr;
-    }
-    c->envFolders = SplitPaths(std::getenv("MUB_CARD"));
-    const char* noRemovable = std::getenv("MUB_NO_REMOVABLE");
-    c->scanRemovable = !(noRemovable && *noRemovable == '1');
-    return c;
+    return NoThrow<MUBContext>(nullptr, [&]() -> MUBContext {
+        auto c = std::make_unique<MUBContextImpl>();
+        c->envFolders = SplitPaths(std::getenv("MUB_CARD"));
+        const char* noRemovable = std::getenv("MUB_NO_REMOVABLE");
+        c->scanRemovable = !(noRemovable && *noRemovable == '1');
+        return c.release();
+    });
 }
 
 void MUB_ReleaseContext(MUBContext ctx)
@@ -180,298 +195,328 @@ void MUB_ReleaseContext(MUBContext ctx)
 
 int MUB_AddCardFolder(MUBContext ctx, const char* path)
 {
-    if (!ctx || !path || !*path) {
-        return 0;
-    }
-    std::lock_guard<std::mutex> guard(ctx->lock);
-    std::string p = path;
-    while (p.size() > 1 && p.back() == '/') {
-        p.pop_back();
-    }
-    if (std::find(ctx->folders.begin(), ctx->folders.end(), p) == ctx->folders.end()) {
-        ctx->folders.push_back(p);
-    }
-    return 1;
+    return NoThrow<int>(0, [&]() -> int {
+        if (!ctx || !path || !*path) {
+            return 0;
+        }
+        std::lock_guard<std::mutex> guard(ctx->lock);
+        std::string p = path;
+        while (p.size() > 1 && p.back() == '/') {
+            p.pop_back();
+        }
+        if (std::find(ctx->folders.begin(), ctx->folders.end(), p) == ctx->folders.end()) {
+            ctx->folders.push_back(p);
+        }
+        return 1;
+    });
 }
 
 int MUB_GetCardRoots(MUBContext ctx, char* roots, int slotBytes, int capacity)
 {
-    if (!ctx || !roots || slotBytes <= 0 || capacity <= 0) {
-        return 0;
-    }
-    std::lock_guard<std::mutex> guard(ctx->lock);
-    std::vector<std::string> found;
-    for (const auto* list : {&ctx->folders, &ctx->envFolders}) {
-        for (const std::string& f : *list) {
-            if (mub::HoldsCardLayout(f) && std::find(found.begin(), found.end(), f) == found.end()) {
-                found.push_back(f);
+    return NoThrow<int>(0, [&]() -> int {
+        if (!ctx || !roots || slotBytes <= 0 || capacity <= 0) {
+            return 0;
+        }
+        std::lock_guard<std::mutex> guard(ctx->lock);
+        std::vector<std::string> found;
+        for (const auto* list : {&ctx->folders, &ctx->envFolders}) {
+            for (const std::string& f : *list) {
+                if (mub::HoldsCardLayout(f) && std::find(found.begin(), found.end(), f) == found.end()) {
+                    found.push_back(f);
+                }
             }
         }
-    }
-    if (ctx->scanRemovable) {
-        for (const std::string& m : mub::RemovableMountPoints("/proc/self/mounts", "/sys")) {
-            if (std::find(found.begin(), found.end(), m) == found.end()) {
-                found.push_back(m);
+        if (ctx->scanRemovable) {
+            for (const std::string& m : mub::RemovableMountPoints("/proc/self/mounts", "/sys")) {
+                if (std::find(found.begin(), found.end(), m) == found.end()) {
+                    found.push_back(m);
+                }
             }
         }
-    }
-    int n = 0;
-    for (const std::string& f : found) {
-        if (n == capacity) {
-            break;
+        int n = 0;
+        for (const std::string& f : found) {
+            if (n == capacity) {
+                break;
+            }
+            if (f.size() < static_cast<size_t>(slotBytes)) {
+                CopyText(roots + static_cast<size_t>(n) * static_cast<size_t>(slotBytes),
+                         static_cast<size_t>(slotBytes), f);
+                ++n;
+            }
         }
-        if (f.size() < static_cast<size_t>(slotBytes)) {
-            CopyText(roots + static_cast<size_t>(n) * static_cast<size_t>(slotBytes),
-                     static_cast<size_t>(slotBytes), f);
-            ++n;
-        }
-    }
-    return n;
+        return n;
+    });
 }
 
 int MUB_GetCardId(MUBContext ctx, uint8_t* cardId)
 {
-    if (!ctx) {
-        return 0;
-    }
-    std::lock_guard<std::mutex> guard(ctx->lock);
-    const uint8_t id = DetectCard(ctx);
-    if (cardId) {
-        *cardId = id;
-    }
-    return id != 0 ? 1 : 0;
+    return NoThrow<int>(0, [&]() -> int {
+        if (!ctx) {
+            return 0;
+        }
+        std::lock_guard<std::mutex> guard(ctx->lock);
+        const uint8_t id = DetectCard(ctx);
+        if (cardId) {
+            *cardId = id;
+        }
+        return id != 0 ? 1 : 0;
+    });
 }
 
 int MUB_SetDeviceIdentity(MUBContext ctx, MUBDeviceIdentity identity)
 {
-    if (!ctx) {
-        return 0;
-    }
-    std::lock_guard<std::mutex> guard(ctx->lock);
-    ctx->identity = identity;
-    return 1;
+    return NoThrow<int>(0, [&]() -> int {
+        if (!ctx) {
+            return 0;
+        }
+        std::lock_guard<std::mutex> guard(ctx->lock);
+        ctx->identity = identity;
+        return 1;
+    });
 }
 
 int MUB_OpenCard(MUBContext ctx)
 {
-    if (!ctx) {
-        return 0;
-    }
-    std::lock_guard<std::mutex> guard(ctx->lock);
-    return DetectCard(ctx) != 0 ? 1 : 0;
+    return NoThrow<int>(0, [&]() -> int {
+        if (!ctx) {
+            return 0;
+        }
+        std::lock_guard<std::mutex> guard(ctx->lock);
+        return DetectCard(ctx) != 0 ? 1 : 0;
+    });
 }
 
 int MUB_GetFileCount(MUBContext ctx, uint8_t cardId, int category)
 {
-    if (!ctx || cardId == 0 || category < 0 || category > 3) {
-        return 0;
-    }
-    std::lock_guard<std::mutex> guard(ctx->lock);
-    if (DetectCard(ctx) != cardId) {
-        return 0;
-    }
-    return static_cast<int>(mub::ListCategory(ctx->lastRoot, category).size());
+    return NoThrow<int>(0, [&]() -> int {
+        if (!ctx || cardId == 0 || category < 0 || category > 3) {
+            return 0;
+        }
+        std::lock_guard<std::mutex> guard(ctx->lock);
+        if (DetectCard(ctx) != cardId) {
+            return 0;
+        }
+        return static_cast<int>(mub::ListCategory(ctx->lastRoot, category).size());
+    });
 }
 
 int MUB_GetFileList(MUBContext ctx, uint8_t cardId, int category, int capacity, char* names, uint32_t* sizes,
                     uint32_t* extra)
 {
-    if (!ctx || cardId == 0 || category < 0 || category > 3 || capacity <= 0 || !names) {
-        return 0;
-    }
-    std::lock_guard<std::mutex> guard(ctx->lock);
-    if (DetectCard(ctx) != cardId) {
-        return 0;
-    }
-    const auto list = mub::ListCategory(ctx->lastRoot, category);
-    const int n = std::min(capacity, static_cast<int>(list.size()));
-    for (int i = 0; i < n; ++i) {
-        char* slot = names + static_cast<size_t>(i) * MUB_NAME_SLOT_BYTES;
-        std::memset(slot, 0, MUB_NAME_SLOT_BYTES);
-        CopyText(slot, MUB_NAME_SLOT_BYTES, list[i].stem + ".avi");
-        if (sizes) {
-            // A size past 4 GiB must not wrap into the plausible range of the low word.
-            const uint64_t size = list[i].sizeBytes;
-            sizes[2 * i] = size > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(size);
-            sizes[2 * i + 1] = static_cast<uint32_t>(size >> 32);
+    return NoThrow<int>(0, [&]() -> int {
+        if (!ctx || cardId == 0 || category < 0 || category > 3 || capacity <= 0 || !names) {
+            return 0;
         }
-        if (extra) {
-            extra[i] = list[i].seconds;
+        std::lock_guard<std::mutex> guard(ctx->lock);
+        if (DetectCard(ctx) != cardId) {
+            return 0;
         }
-    }
-    return n;
+        const auto list = mub::ListCategory(ctx->lastRoot, category);
+        const int n = std::min(capacity, static_cast<int>(list.size()));
+        for (int i = 0; i < n; ++i) {
+            char* slot = names + static_cast<size_t>(i) * MUB_NAME_SLOT_BYTES;
+            std::memset(slot, 0, MUB_NAME_SLOT_BYTES);
+            CopyText(slot, MUB_NAME_SLOT_BYTES, list[i].stem + ".avi");
+            if (sizes) {
+                // A size past 4 GiB must not wrap into the plausible range of the low word.
+                const uint64_t size = list[i].sizeBytes;
+                sizes[2 * i] = size > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(size);
+                sizes[2 * i + 1] = static_cast<uint32_t>(size >> 32);
+            }
+            if (extra) {
+                extra[i] = list[i].seconds;
+            }
+        }
+        return n;
+    });
 }
 
 int MUB_GetDefaultConfig(MUBContext ctx, char* buffer, int* length)
 {
-    if (!ctx || !buffer || !length) {
-        return 0;
-    }
-    std::lock_guard<std::mutex> guard(ctx->lock);
-    const std::string& text = mub::DefaultConfigText();
-    // Room for the text and the terminator the caller adds.
-    if (*length <= static_cast<int>(text.size())) {
-        return 0;
-    }
-    std::memcpy(buffer, text.data(), text.size());
-    buffer[text.size()] = 0;
-    *length = static_cast<int>(text.size());
-    return 1;
+    return NoThrow<int>(0, [&]() -> int {
+        if (!ctx || !buffer || !length) {
+            return 0;
+        }
+        std::lock_guard<std::mutex> guard(ctx->lock);
+        const std::string& text = mub::DefaultConfigText();
+        // Room for the text and the terminator the caller adds.
+        if (*length <= static_cast<int>(text.size())) {
+            return 0;
+        }
+        std::memcpy(buffer, text.data(), text.size());
+        buffer[text.size()] = 0;
+        *length = static_cast<int>(text.size());
+        return 1;
+    });
 }
 
 int MUB_GetFileInfo(MUBContext ctx, const char* name, uint8_t* description, uint16_t* frameCount0,
                     uint16_t* frameCount1, uint16_t* sixthCount, char* text, char* summary, uint8_t* work)
 {
-    (void)work;
-    mub::RecordingName parsed;
-    if (!ctx || !mub::ParseRecordingName(name, &parsed)) {
-        return 0;
-    }
-    std::lock_guard<std::mutex> guard(ctx->lock);
-    if (DetectCard(ctx) == 0) {
-        return 0;
-    }
-    const std::string path = mub::RecordingPath(ctx->lastRoot, parsed.category, parsed.stem);
-    return FillInfo(path, parsed.stem + ".avi", description, frameCount0, frameCount1, sixthCount, text,
-                    summary);
+    return NoThrow<int>(0, [&]() -> int {
+        (void)work;
+        mub::RecordingName parsed;
+        if (!ctx || !mub::ParseRecordingName(name, &parsed)) {
+            return 0;
+        }
+        std::lock_guard<std::mutex> guard(ctx->lock);
+        if (DetectCard(ctx) == 0) {
+            return 0;
+        }
+        const std::string path = mub::RecordingPath(ctx->lastRoot, parsed.category, parsed.stem);
+        return FillInfo(path, parsed.stem + ".avi", description, frameCount0, frameCount1, sixthCount, text,
+                        summary);
+    });
 }
 
 int MUB_GetFileInfoByIndex(MUBContext ctx, const char* name, int index, uint8_t* description,
                            uint16_t* frameCount0, uint16_t* frameCount1, uint16_t* sixthCount, char* text,
                            char* summary, uint8_t* work)
 {
-    (void)work;
-    mub::RecordingName parsed;
-    if (!ctx || !mub::ParseRecordingName(name, &parsed) || index < 0) {
-        return 0;
-    }
-    std::lock_guard<std::mutex> guard(ctx->lock);
-    if (DetectCard(ctx) == 0) {
-        return 0;
-    }
-    const auto list = mub::ListCategory(ctx->lastRoot, parsed.category);
-    if (index >= static_cast<int>(list.size())) {
-        return 0;
-    }
-    const auto& e = list[static_cast<size_t>(index)];
-    return FillInfo(e.path, e.stem + ".avi", description, frameCount0, frameCount1, sixthCount, text,
-                    summary);
+    return NoThrow<int>(0, [&]() -> int {
+        (void)work;
+        mub::RecordingName parsed;
+        if (!ctx || !mub::ParseRecordingName(name, &parsed) || index < 0) {
+            return 0;
+        }
+        std::lock_guard<std::mutex> guard(ctx->lock);
+        if (DetectCard(ctx) == 0) {
+            return 0;
+        }
+        const auto list = mub::ListCategory(ctx->lastRoot, parsed.category);
+        if (index >= static_cast<int>(list.size())) {
+            return 0;
+        }
+        const auto& e = list[static_cast<size_t>(index)];
+        return FillInfo(e.path, e.stem + ".avi", description, frameCount0, frameCount1, sixthCount, text,
+                        summary);
+    });
 }
 
 int MUB_OpenFileByName(MUBContext ctx, int category, const char* name)
 {
-    mub::RecordingName parsed;
-    if (!ctx || category < 0 || category > 3 || !mub::ParseRecordingName(name, &parsed)) {
-        return -1;
-    }
-    std::lock_guard<std::mutex> guard(ctx->lock);
-    if (DetectCard(ctx) == 0) {
-        return -1;
-    }
-    const std::string path = mub::RecordingPath(ctx->lastRoot, category, parsed.stem);
-    mub::RecordingHeader h;
-    uint64_t size = 0;
-    if (!mub::ReadHeaderOnly(path, &h, &size)) {
-        return -1;
-    }
-    return HandleFor(ctx, path);
+    return NoThrow<int>(-1, [&]() -> int {
+        mub::RecordingName parsed;
+        if (!ctx || category < 0 || category > 3 || !mub::ParseRecordingName(name, &parsed)) {
+            return -1;
+        }
+        std::lock_guard<std::mutex> guard(ctx->lock);
+        if (DetectCard(ctx) == 0) {
+            return -1;
+        }
+        const std::string path = mub::RecordingPath(ctx->lastRoot, category, parsed.stem);
+        mub::RecordingHeader h;
+        uint64_t size = 0;
+        if (!mub::ReadHeaderOnly(path, &h, &size)) {
+            return -1;
+        }
+        return HandleFor(ctx, path);
+    });
 }
 
 int MUB_OpenFileByIndex(MUBContext ctx, int category, int index)
 {
-    if (!ctx || category < 0 || category > 3 || index < 0) {
-        return -1;
-    }
-    std::lock_guard<std::mutex> guard(ctx->lock);
-    if (DetectCard(ctx) == 0) {
-        return -1;
-    }
-    const auto list = mub::ListCategory(ctx->lastRoot, category);
-    if (index >= static_cast<int>(list.size())) {
-        return -1;
-    }
-    return HandleFor(ctx, list[static_cast<size_t>(index)].path);
+    return NoThrow<int>(-1, [&]() -> int {
+        if (!ctx || category < 0 || category > 3 || index < 0) {
+            return -1;
+        }
+        std::lock_guard<std::mutex> guard(ctx->lock);
+        if (DetectCard(ctx) == 0) {
+            return -1;
+        }
+        const auto list = mub::ListCategory(ctx->lastRoot, category);
+        if (index >= static_cast<int>(list.size())) {
+            return -1;
+        }
+        return HandleFor(ctx, list[static_cast<size_t>(index)].path);
+    });
 }
 
 int MUB_SelectFile(MUBContext ctx, int category, int reserved, int handle)
 {
-    (void)category;
-    (void)reserved;
-    if (!ctx) {
-        return 0;
-    }
-    std::lock_guard<std::mutex> guard(ctx->lock);
-    ctx->reader.Close();
-    ctx->keyCount = 0;
-    if (handle < 0 || handle >= static_cast<int>(ctx->handles.size())) {
-        return 0;
-    }
-    auto src = std::make_unique<mub::CMubFileSource>();
-    if (!src->Open(ctx->handles[static_cast<size_t>(handle)])) {
-        return 0;
-    }
-    return ctx->reader.Open(std::move(src)) ? 1 : 0;
+    return NoThrow<int>(0, [&]() -> int {
+        (void)category;
+        (void)reserved;
+        if (!ctx) {
+            return 0;
+        }
+        std::lock_guard<std::mutex> guard(ctx->lock);
+        ctx->reader.Close();
+        ctx->keyCount = 0;
+        if (handle < 0 || handle >= static_cast<int>(ctx->handles.size())) {
+            return 0;
+        }
+        auto src = std::make_unique<mub::CMubFileSource>();
+        if (!src->Open(ctx->handles[static_cast<size_t>(handle)])) {
+            return 0;
+        }
+        return ctx->reader.Open(std::move(src)) ? 1 : 0;
+    });
 }
 
 int8_t MUB_ReadPacket(MUBContext ctx, uint8_t* type, uint8_t* status, uint8_t* flag, int* size, void* buffer,
                       uint32_t* unused)
 {
-    if (!ctx || !size || (!buffer && *size > 0)) {
-        return MUB_READ_ERROR;
-    }
-    std::lock_guard<std::mutex> guard(ctx->lock);
-    if (unused) {
-        *unused = 0;
-    }
-    if (!ctx->reader.IsOpen()) {
-        return MUB_READ_ERROR;
-    }
-    const uint32_t capacity = *size > 0 ? static_cast<uint32_t>(*size) : 0;
-    mub::PacketInfo info;
-    switch (ctx->reader.Next(buffer, capacity, &info)) {
-        case mub::ReadResult::kOk:
-            if (type) {
-                *type = info.type;
-            }
-            if (status) {
-                *status = info.status;
-            }
-            if (flag) {
-                *flag = info.flag;
-            }
-            *size = static_cast<int>(info.length);
-            if (info.status == mub::kStatusKey) {
-                ctx->keyCount++;
-            }
-            return MUB_READ_OK;
-        case mub::ReadResult::kTooBig:
-            // type, status, flag and size stay as they came in, so the caller sees no packet.
-            return MUB_READ_TOOBIG;
-        case mub::ReadResult::kEnd:
-            return MUB_READ_END;
-        case mub::ReadResult::kError:
-        default:
+    return NoThrow<int8_t>(MUB_READ_ERROR, [&]() -> int8_t {
+        if (!ctx || !size || (!buffer && *size > 0)) {
             return MUB_READ_ERROR;
-    }
+        }
+        std::lock_guard<std::mutex> guard(ctx->lock);
+        if (unused) {
+            *unused = 0;
+        }
+        if (!ctx->reader.IsOpen()) {
+            return MUB_READ_ERROR;
+        }
+        const uint32_t capacity = *size > 0 ? static_cast<uint32_t>(*size) : 0;
+        mub::PacketInfo info;
+        switch (ctx->reader.Next(buffer, capacity, &info)) {
+            case mub::ReadResult::kOk:
+                if (type) {
+                    *type = info.type;
+                }
+                if (status) {
+                    *status = info.status;
+                }
+                if (flag) {
+                    *flag = info.flag;
+                }
+                *size = static_cast<int>(info.length);
+                if (info.status == mub::kStatusKey) {
+                    ctx->keyCount++;
+                }
+                return MUB_READ_OK;
+            case mub::ReadResult::kTooBig:
+                // type, status, flag and size stay as they came in, so the caller sees no packet.
+                return MUB_READ_TOOBIG;
+            case mub::ReadResult::kEnd:
+                return MUB_READ_END;
+            case mub::ReadResult::kError:
+            default:
+                return MUB_READ_ERROR;
+        }
+    });
 }
 
 int MUB_Seek(MUBContext ctx, int target, int limit)
 {
-    if (!ctx) {
-        return 0;
-    }
-    std::lock_guard<std::mutex> guard(ctx->lock);
-    if (!ctx->reader.IsOpen()) {
-        return 0;
-    }
-    // The caller adds the key units it has counted (the same count as ours) plus one.
-    const long long k = ctx->keyCount;
-    long long n = static_cast<long long>(target) - k - 1;
-    const long long m = static_cast<long long>(limit) - k - 1;
-    n = std::min(n, m);
-    n = std::max(n, 0LL);
-    n = std::min<long long>(n, INT32_MAX);
-    return ctx->reader.SeekKeyUnit(static_cast<int>(n)) ? 1 : 0;
+    return NoThrow<int>(0, [&]() -> int {
+        if (!ctx) {
+            return 0;
+        }
+        std::lock_guard<std::mutex> guard(ctx->lock);
+        if (!ctx->reader.IsOpen()) {
+            return 0;
+        }
+        // The caller adds the key units it has counted (the same count as ours) plus one.
+        const long long k = ctx->keyCount;
+        long long n = static_cast<long long>(target) - k - 1;
+        const long long m = static_cast<long long>(limit) - k - 1;
+        n = std::min(n, m);
+        n = std::max(n, 0LL);
+        n = std::min<long long>(n, INT32_MAX);
+        return ctx->reader.SeekKeyUnit(static_cast<int>(n)) ? 1 : 0;
+    });
 }
 
 }  // extern "C"

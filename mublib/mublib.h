@@ -1,7 +1,8 @@
 /* The card storage library: finds the camera's card, lists its recordings and reads
  * them packet by packet. A plain C interface; every function takes the context made
  * by MUB_CreateContext. Safe to call from several threads: each call holds the
- * context's lock for its whole duration.
+ * context's lock for its whole duration. No call lets a C++ exception out: a failure
+ * inside (memory, a card that stops answering) is the call's error result.
  *
  * The number after each name is the function's ordinal, which the callers know it by.
  */
@@ -25,11 +26,11 @@ enum {
 
 /* Result codes of MUB_ReadPacket. */
 enum {
-    MUB_READ_OK = 0,      /* a packet was delivered; type, status and flag are set */
-    MUB_READ_NONE = 1,    /* nothing this time */
-    MUB_READ_END = 2,     /* the recording ended (or was cut short here) */
-    MUB_READ_ERROR = 3,   /* no recording selected, or the data can no longer be read */
-    MUB_READ_TOOBIG = 4,  /* the next packet is larger than the buffer; it is skipped */
+    MUB_READ_OK = 0,     /* a packet was delivered; type, status and flag are set */
+    MUB_READ_NONE = 1,   /* nothing this time */
+    MUB_READ_END = 2,    /* the recording ended (or was cut short here) */
+    MUB_READ_ERROR = 3,  /* no recording selected, or the data can no longer be read */
+    MUB_READ_TOOBIG = 4, /* the next packet is larger than the buffer; it is skipped */
 };
 
 /* Sizes of the fixed records. */
@@ -59,12 +60,11 @@ void MUB_ReleaseContext(MUBContext ctx);
  * "cntVideo0=%d; cntVideo1=%d; cntAudio=%d; cntACC=%d; cntGPS=%d".
  * Returns 1 on success, 0 when the recording cannot be found or read. */
 int MUB_GetFileInfo(MUBContext ctx, const char* name, uint8_t* description, uint16_t* frameCount0,
-                    uint16_t* frameCount1, uint16_t* sixthCount, char* text, char* summary,
-                    uint8_t* work);
+                    uint16_t* frameCount1, uint16_t* sixthCount, char* text, char* summary, uint8_t* work);
 /* 4: the same for the recording at index in the listing of the name's category. */
 int MUB_GetFileInfoByIndex(MUBContext ctx, const char* name, int index, uint8_t* description,
-                           uint16_t* frameCount0, uint16_t* frameCount1, uint16_t* sixthCount,
-                           char* text, char* summary, uint8_t* work);
+                           uint16_t* frameCount0, uint16_t* frameCount1, uint16_t* sixthCount, char* text,
+                           char* summary, uint8_t* work);
 
 /* 6: writes the id of the inserted card (non-zero), or 0 when there is none. Returns
  * 1 when a card is present. Cheap enough to poll every second. */
@@ -77,8 +77,8 @@ int MUB_GetFileCount(MUBContext ctx, uint8_t cardId, int category);
 /* 10: fills up to capacity entries: zero-terminated names in 40-byte slots, the size in
  * bytes in the low 32 bits of each 8-byte slot, and a 32-bit value per entry (the
  * recording's length in seconds). Returns the number filled. Reads no recording whole. */
-int MUB_GetFileList(MUBContext ctx, uint8_t cardId, int category, int capacity, char* names,
-                    uint32_t* sizes, uint32_t* extra);
+int MUB_GetFileList(MUBContext ctx, uint8_t cardId, int category, int capacity, char* names, uint32_t* sizes,
+                    uint32_t* extra);
 
 /* 11: the factory configuration text (CR LF line ends). *length is the buffer's size on
  * entry and the text's size on return. Returns non-zero on success. */
@@ -97,8 +97,8 @@ int MUB_SelectFile(MUBContext ctx, int category, int reserved, int handle);
 /* 18: reads the next packet. type = video channel (0..2) for video, status = 0 key video
  * unit, 2 other video unit, 1 audio, 3 text; *size is the capacity on entry and the
  * payload length on return. Returns one of MUB_READ_*. */
-int8_t MUB_ReadPacket(MUBContext ctx, uint8_t* type, uint8_t* status, uint8_t* flag, int* size,
-                      void* buffer, uint32_t* unused);
+int8_t MUB_ReadPacket(MUBContext ctx, uint8_t* type, uint8_t* status, uint8_t* flag, int* size, void* buffer,
+                      uint32_t* unused);
 
 /* 22: moves the read position to a key unit. The caller passes target = K + n + 1 and
  * limit = K + m + 1, where K is the number of packets with status 0 read since

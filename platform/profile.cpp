@@ -88,23 +88,21 @@ IniLine Classify(std::string_view text, size_t begin, size_t end, size_t next)
         content.remove_prefix(3);
     }
     const std::string_view trimmed = Trim(content);
+    const size_t eq = content.find('=');
     if (trimmed.empty()) {
         line.kind = LineKind::Blank;
-    } else if (trimmed.front() == ';') {
-        line.kind = LineKind::Comment;
-    } else if (trimmed.front() == '[') {
-        std::string_view inside = trimmed.substr(1);
-        const size_t close = inside.find(']');
-        if (close != std::string_view::npos) {
-            inside = inside.substr(0, close);
-        }
+    } else if (trimmed.front() == '[' && trimmed.find(']') != std::string_view::npos) {
+        // A header needs its ']'; "[Name" alone is an ordinary line of the section before.
         line.kind = LineKind::Section;
-        line.name = Trim(inside);
-    } else if (const size_t eq = content.find('='); eq != std::string_view::npos) {
+        line.name = Trim(trimmed.substr(1, trimmed.find(']') - 1));
+    } else if (eq != std::string_view::npos) {
+        // ";name=value" is a key too, as in Win32: found by its full name, never listed.
         line.kind = LineKind::Key;
         line.name = Trim(content.substr(0, eq));
         line.value = Trim(content.substr(eq + 1));
         line.valueStart = static_cast<size_t>(content.data() - text.data()) + eq + 1;
+    } else if (trimmed.front() == ';') {
+        line.kind = LineKind::Comment;
     }
     return line;
 }
@@ -126,9 +124,13 @@ std::vector<IniLine> SplitLines(std::string_view text)
     return lines;
 }
 
-// Index of the header line of the first section named `section`, or -1.
+// Index of the header line of the first section named `section`, or -1. No name reaches
+// the keys before the first header or a nameless "[]" section.
 long FindSection(const std::vector<IniLine>& lines, std::string_view section)
 {
+    if (section.empty()) {
+        return -1;
+    }
     for (size_t i = 0; i < lines.size(); ++i) {
         if (lines[i].kind == LineKind::Section && SameName(lines[i].name, section)) {
             return static_cast<long>(i);
@@ -149,25 +151,36 @@ size_t SectionEnd(const std::vector<IniLine>& lines, size_t header)
 
 enum class ReadResult { Ok, Missing, Failed };
 
+// Only a regular file is a profile: a named pipe in its place would block the reader,
+// so the file is opened without waiting and anything else counts as unreadable.
 ReadResult ReadWholeFile(const char* path, std::string* out)
 {
-    FILE* fp = std::fopen(path, "rb");
-    if (fp == nullptr) {
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
         return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxProfileBytes) {
+        ::close(fd);
+        return ReadResult::Failed;
     }
     out->clear();
     char buffer[16384];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof(buffer), fp)) > 0) {
-        out->append(buffer, got);
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof(buffer));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            ::close(fd);
+            return got < 0 ? ReadResult::Failed : ReadResult::Ok;
+        }
+        out->append(buffer, static_cast<size_t>(got));
         if (static_cast<long>(out->size()) > kMaxProfileBytes) {
-            std::fclose(fp);
+            ::close(fd);
             return ReadResult::Failed;
         }
     }
-    const bool failed = std::ferror(fp) != 0;
-    std::fclose(fp);
-    return failed ? ReadResult::Failed : ReadResult::Ok;
 }
 
 int CopyOut(std::string_view value, char* out, int size)
@@ -229,6 +242,17 @@ std::string_view LineEndOf(std::string_view text)
         return "\r\n";
     }
     return "\n";
+}
+
+// What ends the file's last line before more is written after it: nothing when it ends
+// in LF, LF after a lone CR (which the reader already took for a line end, so it must not
+// become part of the line), else the file's line end.
+std::string_view EndOfUnendedLast(std::string_view text, std::string_view eol)
+{
+    if (text.empty() || text.back() == '\n') {
+        return {};
+    }
+    return text.back() == '\r' ? "\n" : eol;
 }
 
 bool WriteAll(int fd, std::string_view data)
@@ -333,7 +357,8 @@ int GetPrivateProfileStringA(const char* section, const char* key, const char* d
     if (section == nullptr) {
         std::vector<std::string_view> names;
         for (const IniLine& line : lines) {
-            if (line.kind == LineKind::Section) {
+            // An empty name would end the NUL-separated list early.
+            if (line.kind == LineKind::Section && !line.name.empty()) {
                 names.push_back(line.name);
             }
         }
@@ -345,12 +370,14 @@ int GetPrivateProfileStringA(const char* section, const char* key, const char* d
         if (header >= 0) {
             const size_t end = SectionEnd(lines, static_cast<size_t>(header));
             for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
-                if (lines[i].kind == LineKind::Key) {
+                if (lines[i].kind == LineKind::Key && !lines[i].name.empty() &&
+                    lines[i].name.front() != ';') {
                     names.push_back(lines[i].name);
                 }
             }
         }
-        return CopyList(names, out, size);
+        // A section that is missing or has no keys gives the default, as in Win32.
+        return names.empty() ? CopyOut(fallback, out, size) : CopyList(names, out, size);
     }
     if (header >= 0) {
         const std::string_view wanted = Trim(key);
@@ -376,9 +403,8 @@ bool WritePrivateProfileStringA(const char* section, const char* key, const char
     if (sectionName.empty() || HasLineBreak(sectionName) || sectionName.find(']') != std::string_view::npos) {
         return false;
     }
-    if (key != nullptr &&
-        (keyName.empty() || HasLineBreak(keyName) || keyName.find('=') != std::string_view::npos ||
-         keyName.front() == '[' || keyName.front() == ';')) {
+    if (key != nullptr && (keyName.empty() || HasLineBreak(keyName) ||
+                           keyName.find('=') != std::string_view::npos || keyName.front() == '[')) {
         return false;
     }
     if (HasLineBreak(newValue)) {
@@ -412,9 +438,7 @@ bool WritePrivateProfileStringA(const char* section, const char* key, const char
             return true;
         }
         updated = text;
-        if (!updated.empty() && updated.back() != '\n') {
-            updated.append(eol);
-        }
+        updated.append(EndOfUnendedLast(text, eol));
         updated.append("[").append(sectionName).append("]").append(eol);
         updated.append(keyName).append("=").append(newValue).append(eol);
     } else {
@@ -449,12 +473,12 @@ bool WritePrivateProfileStringA(const char* section, const char* key, const char
                 return true;
             }
             const IniLine& after = lines[lastKey];
-            std::string inserted;
-            if (after.next == after.end) {
-                inserted.append(eol);  // the last line of the file had no line end
-            }
+            // After the last line of a file that has no line end, the new line ends the
+            // file the same way; anywhere else it gets the file's line end.
+            const bool last = after.next == text.size() && text.back() != '\n';
+            std::string inserted(last ? EndOfUnendedLast(text, eol) : std::string_view());
             inserted.append(keyName).append("=").append(newValue);
-            if (after.next != after.end) {
+            if (!last) {
                 inserted.append(eol);
             }
             updated = text.substr(0, after.next) + inserted + text.substr(after.next);

@@ -366,7 +366,11 @@ public:
         m_size = std::max(m_size, m_pos);
         return length;
     }
-    void Close() override { m_open = false; }
+    bool Close() override
+    {
+        m_open = false;
+        return true;
+    }
     int Seek(long offset, int origin) override
     {
         m_pos = origin == 0 ? offset : origin == 1 ? m_pos + offset : m_size + offset;
@@ -406,4 +410,35 @@ TEST(AviWriter, RefusesToGrowPastTheSizeItsFieldsCanHold)
     const int riff = writer.Finish();
     EXPECT_EQ(riff, 0x7FFFFFFF - 1);
     EXPECT_EQ(sink->Size(), static_cast<long long>(riff) + 8);
+}
+
+TEST(AviWriter, AudioLengthPastAMillionChunksIsExactOrClamped)
+{
+    // The length counts 2000 samples a chunk; an int product overflowed past 1,073,741.
+    const struct {
+        int chunks;
+        uint32_t length;
+    } cases[] = {{1'100'000, 2'200'000'000u}, {2'200'000, 0xFFFFFFFFu}};
+    constexpr size_t kAudioLengthAt = 264;  // strh of the audio list behind one video list
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chunks);
+        Fixture f;
+        ASSERT_TRUE(f.writer.Create("long.avi"));
+        for (int i = 0; i < c.chunks; ++i) {
+            ASSERT_TRUE(f.writer.AddData(nullptr, 0, CAVIWriter::kSlotAudio));
+        }
+        ASSERT_GT(f.writer.Finish(), 0);
+        ASSERT_EQ(IdAt(f.sink->Bytes(), kAudioLengthAt - 32), "auds");
+        EXPECT_EQ(U32At(f.sink->Bytes(), kAudioLengthAt), c.length);
+    }
+}
+
+TEST(AviWriter, FailedCloseMakesFinishFail)
+{
+    Fixture f;
+    ASSERT_TRUE(f.writer.Create("x.avi"));
+    ASSERT_TRUE(f.writer.AddData("abcd", 4, 0));
+    f.sink->SetFailClose(true);
+    EXPECT_EQ(f.writer.Finish(), 0);
+    EXPECT_FALSE(f.sink->IsOpen());
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -64,4 +65,27 @@ TEST(FSNormal, CloseWhenClosedDoesNothingAndOpenWorksAfterwards)
     EXPECT_EQ(ReadFile(path), "abc");
     EXPECT_FALSE(fs.Open((std::filesystem::path(testing::TempDir()) / "no/such/dir/x").c_str(), "wb"));
     EXPECT_FALSE(fs.IsOpen());
+}
+
+TEST(FSNormal, CloseReportsWhatTheBufferCouldNotWrite)
+{
+    // The bytes sit in the stream's buffer until the close, which is where the device
+    // refuses them.
+    if (!std::filesystem::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    CFSNormal fs;
+    ASSERT_TRUE(fs.Open("/dev/full", "wb"));
+    EXPECT_EQ(fs.Write("abc", 3), 3);
+    errno = 0;
+    EXPECT_FALSE(fs.Close());
+    EXPECT_EQ(errno, ENOSPC);
+    EXPECT_FALSE(fs.IsOpen());
+
+    const auto path = TempPath("fsnormal_close.bin");
+    ASSERT_TRUE(fs.Open(path.c_str(), "wb"));
+    EXPECT_EQ(fs.Write("abc", 3), 3);
+    EXPECT_TRUE(fs.Close());
+    EXPECT_TRUE(fs.Close());  // closed already: nothing to report
+    EXPECT_EQ(ReadFile(path), "abc");
 }

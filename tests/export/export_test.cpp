@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -70,13 +73,59 @@ public:
         m_budget -= n;
         return n > 0 ? m_file.Write(data, n) : 0;
     }
-    void Close() override { m_file.Close(); }
+    bool Close() override { return m_file.Close(); }
     int Seek(long offset, int origin) override { return m_file.Seek(offset, origin); }
     bool IsOpen() override { return m_file.IsOpen(); }
 
 private:
     CFSNormal m_file;
     long m_budget;
+};
+
+// A buffered file whose device goes away before the close: whatever was still in the
+// buffer (the final header rewrite) is lost, and only the close can tell.
+class LosingSink : public VFileSystem {
+public:
+    bool Open(const char* path, const char* mode) override
+    {
+        m_fp = std::fopen(path, mode);
+        return m_fp != nullptr;
+    }
+    int Write(const void* data, int length) override
+    {
+        return static_cast<int>(std::fwrite(data, 1, static_cast<size_t>(length), m_fp));
+    }
+    bool Close() override
+    {
+        ::close(fileno(m_fp));
+        const bool ok = std::fclose(m_fp) == 0;
+        m_fp = nullptr;
+        return ok;
+    }
+    int Seek(long offset, int origin) override { return std::fseek(m_fp, offset, origin); }
+    bool IsOpen() override { return m_fp != nullptr; }
+
+private:
+    FILE* m_fp = nullptr;
+};
+
+// Payloads of a megabyte or more become holes, so a file of gigabytes costs no disk.
+class SparseSink : public VFileSystem {
+public:
+    bool Open(const char* path, const char* mode) override { return m_file.Open(path, mode); }
+    int Write(const void* data, int length) override
+    {
+        if (length >= (1 << 20)) {
+            return m_file.Seek(length, 1) == 0 ? length : 0;
+        }
+        return m_file.Write(data, length);
+    }
+    bool Close() override { return m_file.Close(); }
+    int Seek(long offset, int origin) override { return m_file.Seek(offset, origin); }
+    bool IsOpen() override { return m_file.IsOpen(); }
+
+private:
+    CFSNormal m_file;
 };
 
 class ExportTest : public ::testing::Test {
@@ -245,6 +294,49 @@ TEST_F(ExportTest, ShortWriteFailsAndKeepsTheFileItWouldReplace)
     std::string text;
     std::getline(in, text);
     EXPECT_EQ(text, "an earlier export");
+}
+
+TEST_F(ExportTest, FailedCloseFailsTheExportAndLeavesNoFile)
+{
+    TypicalRecording();
+    CAVIWriter writer(new LosingSink);
+    const ExportResult r = ExportRecording(parser, writer, "REC_a.avi", dir.string(), options);
+    EXPECT_EQ(r.status, ExportStatus::Failed);
+    EXPECT_NE(r.reason.find("cannot finish"), std::string::npos) << r.reason;
+    EXPECT_TRUE(Files().empty());
+}
+
+TEST_F(ExportTest, RecordingEndingEarlyGivesAShortenedValidFile)
+{
+    TypicalRecording();
+    parser.info.frameCount0 = 8;  // announced, but only five come
+    CAVIWriter writer;
+    const ExportResult r = ExportRecording(parser, writer, "REC_a.avi", dir.string(), options);
+    ASSERT_EQ(r.status, ExportStatus::Shortened);
+    EXPECT_EQ(r.reason, "only 5 of the 8 pictures could be read from the card");
+    EXPECT_EQ(Files(), std::vector<std::string>{"REC_a.avi"});
+    const AviSummary avi = ReadAviSummary(r.path);
+    ASSERT_TRUE(avi.valid);
+    EXPECT_EQ(avi.Count("00dc"), 5);
+}
+
+TEST_F(ExportTest, RecordingPastTheSizeLimitGivesAShortenedValidFile)
+{
+    // 1100 pictures of 2 MiB: the writer stops at the 2 GiB its fields can describe.
+    parser.packets.assign(1100, {"00dc", kPacketBufferBytes});
+    parser.info.frameCount0 = 1100;
+    testing::internal::CaptureStdout();
+    CAVIWriter writer(new SparseSink);
+    const ExportResult r = ExportRecording(parser, writer, "REC_big.avi", dir.string(), options);
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(r.status, ExportStatus::Shortened) << r.reason;
+    EXPECT_EQ(r.framesWritten, 1023);
+    EXPECT_EQ(r.reason, "the file reached the AVI size limit of 2 GiB after 1023 of 1100 pictures");
+    EXPECT_EQ(Files(), std::vector<std::string>{"REC_big.avi"});
+    EXPECT_LE(fs::file_size(r.path), CAVIWriter::kMaxRiffSize + 8);
+    const AviSummary avi = ReadAviSummary(r.path);
+    ASSERT_TRUE(avi.valid);
+    EXPECT_EQ(avi.Count("00dc"), 1023);
 }
 
 }  // namespace

@@ -1,10 +1,69 @@
 #include "tests/mublib/card_fixture.h"
 
+#include <errno.h>
 #include <stdlib.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <fstream>
+#include <new>
 #include <random>
 #include <stdexcept>
+
+namespace {
+
+std::atomic<uint64_t> g_failFrom{UINT64_MAX};
+std::atomic<bool> g_throw{false};
+std::atomic<int> g_failures{0};
+
+ssize_t FaultyRead(int fd, void* buffer, size_t len, off_t offset)
+{
+    if (g_throw.load()) {
+        g_failures++;
+        throw std::bad_alloc();
+    }
+    const uint64_t from = g_failFrom.load();
+    const auto at = static_cast<uint64_t>(offset);
+    if (at >= from) {
+        g_failures++;
+        errno = EIO;
+        return -1;
+    }
+    return ::pread(fd, buffer, std::min<uint64_t>(len, from - at), offset);
+}
+
+}  // namespace
+
+CCardFault::CCardFault()
+{
+    g_failFrom = UINT64_MAX;
+    g_throw = false;
+    g_failures = 0;
+    mub::SetCardReadFunction(&FaultyRead);
+}
+
+CCardFault::~CCardFault()
+{
+    mub::SetCardReadFunction(nullptr);
+    g_failFrom = UINT64_MAX;
+    g_throw = false;
+}
+
+void CCardFault::FailFrom(uint64_t offset)
+{
+    g_failFrom = offset;
+}
+
+void CCardFault::Throw(bool on)
+{
+    g_throw = on;
+}
+
+int CCardFault::Failures() const
+{
+    return g_failures.load();
+}
 
 CTempDir::CTempDir()
 {

@@ -44,5 +44,21 @@ mub::RecordingDescription MakeDescription(int category, char letter, int fps, bo
 bool WriteScript(const std::string& path, const mub::RecordingDescription& desc,
                  const std::vector<ScriptPacket>& packets, bool finish = true);
 
+// Makes the card's file reads fail from a byte offset on (EIO, as a pulled or dying card
+// does), or throw, until it goes out of scope. One at a time.
+class CCardFault {
+public:
+    CCardFault();
+    ~CCardFault();
+    CCardFault(const CCardFault&) = delete;
+    CCardFault& operator=(const CCardFault&) = delete;
+    // Reads of bytes at or past offset fail; a read that straddles it stops short there.
+    void FailFrom(uint64_t offset);
+    // Every read throws std::bad_alloc, like an allocation failing inside the library.
+    void Throw(bool on);
+    // Reads that failed so far.
+    int Failures() const;
+};
+
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);

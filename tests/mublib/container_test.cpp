@@ -215,6 +215,121 @@ TEST_F(ContainerTest, DamagedIndexFallsBackToScan)
     ExpectSamePackets(script, ReadAll(r));
 }
 
+// Replaces the index of a finished recording (with valid checksums) and lets the header be
+// changed too, as someone crafting a file would.
+std::vector<uint8_t> Refinish(const std::vector<uint8_t>& b, const std::vector<uint64_t>& entries,
+                              void (*change)(mub::RecordingHeader*) = nullptr)
+{
+    mub::RecordingHeader h;
+    bool ok = false;
+    EXPECT_TRUE(mub::ParseHeader(b.data(), b.size(), &h, &ok));
+    std::vector<uint8_t> out(b.begin(), b.begin() + static_cast<long>(h.dataEnd));
+    auto put = [&out](uint64_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+        }
+    };
+    out.insert(out.end(), {'M', 'I', 'D', 'X'});
+    put(entries.size(), 4);
+    const size_t first = out.size();
+    for (uint64_t e : entries) {
+        put(e, 8);
+    }
+    put(mub::Crc32(out.data() + first, out.size() - first), 4);
+    out.insert(out.end(), {'M', 'E', 'N', 'D', 0, 0, 0, 0});
+    put(h.indexOffset, 8);
+    h.indexCount = static_cast<uint32_t>(entries.size());
+    if (change != nullptr) {
+        change(&h);
+    }
+    mub::WriteHeader(h, out.data());
+    return out;
+}
+
+TEST_F(ContainerTest, IndexIsTrustedOnlyWhenTheHeaderCountsAllowIt)
+{
+    CMubReader genuine;
+    ASSERT_TRUE(OpenBytes(genuine, bytes));
+    const std::vector<uint64_t> keys = genuine.KeyIndex();
+    std::vector<uint64_t> everyPacket;
+    for (uint64_t pos = mub::kHeaderBytes; pos < genuine.Header().dataEnd;) {
+        everyPacket.push_back(pos);
+        pos += mub::kPacketHeaderBytes + (bytes[pos + 4] | bytes[pos + 5] << 8 | bytes[pos + 6] << 16);
+    }
+    std::vector<uint64_t> wrapping = keys;
+    wrapping.back() = UINT64_MAX - 7;  // off + header size wraps to 8
+    std::vector<uint64_t> overlapping = keys;
+    overlapping[1] = overlapping[0] + 1;
+
+    struct Case {
+        const char* what;
+        std::vector<uint64_t> entries;
+        void (*change)(mub::RecordingHeader*);
+        bool trusted;
+    };
+    const Case cases[] = {
+        {"rewritten as it was", keys, nullptr, true},
+        // Bounded only by the file size, such an index once cost twice the file in memory.
+        {"more entries than front units", everyPacket, nullptr, false},
+        {"more front units than packets", everyPacket,
+         [](mub::RecordingHeader* h) { h->frameCount[0] = h->packetCount + 1; }, false},
+        {"more packets than the data holds", keys,
+         [](mub::RecordingHeader* h) { h->packetCount = static_cast<uint32_t>(h->dataEnd / 16); }, false},
+        {"an entry near 2^64", wrapping, nullptr, false},
+        {"entries closer than a packet header", overlapping, nullptr, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<uint8_t> b = Refinish(bytes, c.entries, c.change);
+        CMubReader r;
+        ASSERT_TRUE(OpenBytes(r, b));
+        EXPECT_EQ(r.WasRecovered(), !c.trusted);
+        EXPECT_EQ(r.KeyIndex(), keys);  // the scan finds the real key units
+        ExpectSamePackets(script, ReadAll(r));
+    }
+}
+
+// Bytes whose reads fail from an offset on, as on a card with a bad region.
+class FailingSource : public CMubMemorySource {
+public:
+    FailingSource(const std::vector<uint8_t>& b, uint64_t failFrom)
+        : CMubMemorySource(b.data(), b.size()), m_failFrom(failFrom)
+    {
+    }
+    bool ReadAt(uint64_t offset, void* buffer, size_t len) override
+    {
+        return offset + len <= m_failFrom && CMubMemorySource::ReadAt(offset, buffer, len);
+    }
+
+private:
+    uint64_t m_failFrom;
+};
+
+TEST_F(ContainerTest, ReadFailureIsAnErrorNotTheEnd)
+{
+    const std::string cut = dir.Path() + "/cut.mub";
+    ASSERT_TRUE(WriteScript(cut, MakeDescription(1, 'D', 30, true), script, false));
+    std::vector<uint8_t> unfinished = ReadWholeFile(cut);
+    uint64_t failFrom = mub::kHeaderBytes;
+    for (size_t i = 0; i < 40; ++i) {
+        failFrom += mub::kPacketHeaderBytes + script[i].bytes.size();
+    }
+    // The index lies past the failure too, so both are scanned on Open: they read up to
+    // the failure, and then report it instead of an end.
+    for (const std::vector<uint8_t>* b : {&bytes, &unfinished}) {
+        SCOPED_TRACE(b == &bytes ? "finished" : "unfinished");
+        CMubReader r;
+        ASSERT_TRUE(r.Open(std::make_unique<FailingSource>(*b, failFrom + 3)));
+        std::vector<uint8_t> buf(0x200000);
+        PacketInfo info;
+        for (size_t i = 0; i < 40; ++i) {
+            ASSERT_EQ(r.Next(buf.data(), static_cast<uint32_t>(buf.size()), &info), ReadResult::kOk) << i;
+        }
+        EXPECT_EQ(r.Next(buf.data(), static_cast<uint32_t>(buf.size()), &info), ReadResult::kError);
+        EXPECT_EQ(r.Next(buf.data(), static_cast<uint32_t>(buf.size()), &info), ReadResult::kError);
+    }
+}
+
 TEST_F(ContainerTest, DamagedPacketIsPassedOverToTheNextKeyUnit)
 {
     // Damage the sync byte of a packet in the middle of second 2.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <thread>
@@ -486,13 +487,95 @@ TEST_F(ParserTest, StopDuringReading)
     std::vector<uint8_t> data(kPacketBufferBytes);
     char id[5] = {};
     int size = kPacketBufferBytes;
-    parser->ParseMedia(id, data.data(), &size);
+    ASSERT_EQ(parser->ParseMedia(id, data.data(), &size), 5);
+    ASSERT_STREQ(id, "00dc");
     parser->Stop();
-    parser->Start();  // and it starts again
+    parser->Start();  // and it starts again, from the first packet of the recording
     Open("REC_a.avi");
+    char again[5] = {};
+    std::fill(data.begin(), data.end(), uint8_t{0xEE});
     size = kPacketBufferBytes;
-    EXPECT_EQ(parser->ParseMedia(id, data.data(), &size), 5);
-    EXPECT_STREQ(id, "00dc");
+    EXPECT_EQ(parser->ParseMedia(again, data.data(), &size), 5);
+    EXPECT_STREQ(again, "00dc");
+    EXPECT_EQ(size, 4);
+    EXPECT_EQ(SeqOf(data), 0);
+}
+
+TEST_F(ParserTest, EmptyPacketsAreLeftOutWhateverElseIsQueued)
+{
+    // Text, an empty one, text: all three are read before anyone takes a packet.
+    lib.streamEnd = 3;
+    lib.read = [this](uint8_t* type, uint8_t* status, uint8_t*, int* size, void* buffer) {
+        if (lib.position == lib.streamEnd) {
+            return MUB_READ_END;
+        }
+        const int i = lib.position++;
+        *type = 0;
+        *status = 3;
+        *size = i == 1 ? 0 : 4;
+        std::memcpy(buffer, &i, sizeof i);
+        return MUB_READ_OK;
+    };
+    parser->Start();
+    Open("REC_a.avi");
+    while (parser->IsReading()) {
+        SleepMs(1);
+    }
+    std::vector<uint8_t> data(kPacketBufferBytes);
+    std::vector<int> got;
+    for (;;) {
+        char id[5] = {};
+        int size = kPacketBufferBytes;
+        if (parser->ParseMedia(id, data.data(), &size) < 0) {
+            break;
+        }
+        EXPECT_STREQ(id, "03tx");
+        EXPECT_EQ(size, 4);
+        got.push_back(SeqOf(data));
+    }
+    EXPECT_EQ(got, (std::vector<int>{0, 2}));
+}
+
+TEST_F(ParserTest, OversizePacketsAreReportedOncePerRecording)
+{
+    // Too big for the library's buffer, for the queue, and for the caller's buffer.
+    int calls = 0;
+    lib.read = [&calls](uint8_t* type, uint8_t* status, uint8_t*, int* size, void*) {
+        const int i = calls++ % 8;
+        if (i == 7) {
+            return MUB_READ_END;
+        }
+        if (i < 3) {
+            return MUB_READ_TOOBIG;
+        }
+        *type = 0;
+        *status = 2;
+        *size = i == 3 ? CMUBParser::kQueueBytes : i == 4 ? 5000 : 8;
+        return MUB_READ_OK;
+    };
+    parser->Start();
+    for (int recording = 0; recording < 2; ++recording) {
+        testing::internal::CaptureStdout();
+        Open("REC_a.avi");
+        std::vector<uint8_t> small(1000);
+        std::vector<int> sizes;
+        for (;;) {
+            char id[5] = {};
+            int size = static_cast<int>(small.size());
+            if (parser->ParseMedia(id, small.data(), &size) < 0) {
+                break;
+            }
+            if (id[0] != '\0') {
+                sizes.push_back(size);
+            }
+        }
+        std::fflush(stdout);
+        const std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(sizes, (std::vector<int>{8, 8}));
+        const std::string line = "[CMUBParser] Oversize packet skipped in REC_a.avi";
+        EXPECT_NE(out.find(line), std::string::npos) << out;
+        EXPECT_EQ(out.find(line), out.rfind(line)) << out;
+    }
 }
 
 }  // namespace

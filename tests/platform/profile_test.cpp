@@ -4,6 +4,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -90,8 +91,8 @@ TEST_F(Profile, ReadsValuesTrimmedWithNamesInAnyCase)
     EXPECT_EQ(Get(" Config ", "volume"), "75");
     EXPECT_EQ(Get("CONFIG", "quoted"), " padded ");  // quotes keep inner blanks
     EXPECT_EQ(Get("other", "brightness"), "9");
-    EXPECT_EQ(Get("Config", "; a comment"), "-");
-    EXPECT_EQ(Get("Config", "orphan"), "-");  // keys before the first section are in none
+    EXPECT_EQ(Get("Config", "; a comment"), "not a key");  // found by its whole name only
+    EXPECT_EQ(Get("Config", "orphan"), "-");               // keys before the first section are in none
     EXPECT_EQ(Get("", "orphan"), "-");
 }
 
@@ -131,6 +132,67 @@ TEST_F(Profile, ListsSectionAndKeyNames)
     n = GetPrivateProfileStringA(nullptr, nullptr, "", buf, 5, m_file.c_str());
     EXPECT_EQ(n, 3);
     EXPECT_EQ(std::string(buf, 5), std::string("Con\0\0", 5));
+}
+
+TEST_F(Profile, CornerCasesReadAsWin32ReadsThem)
+{
+    Put("orphan=1\n"
+        "[a\n"
+        "k=after a broken header\n"
+        "[s]\n"
+        "; note=not listed\n"
+        ";key=semi\n"
+        "k=1\n"
+        "[]\n"
+        "nameless=2\n"
+        "[empty]\n"
+        "; only a comment\n");
+    struct Case {
+        const char* section;
+        const char* key;
+        std::string want;
+    };
+    const Case cases[] = {
+        {"", "orphan", "-"},                    // keys before the first header: no name reaches them
+        {"a", "k", "-"},                        // "[a" is no header: its line belongs to the part before
+        {"s", ";key", "semi"},                  // a ';' key is found by its whole name
+        {"s", "key", "-"},                      //   and only by it
+        {"", "nameless", "-"},                  // nor does any name reach a nameless section
+        {"s", nullptr, std::string("k\0", 2)},  // ';' keys are not listed
+        {"empty", nullptr, "dflt"},             // a section without keys lists the default
+        {"missing", nullptr, "dflt"},           //   and so does a missing one
+        {nullptr, nullptr, std::string("s\0empty\0", 8)},  // no nameless entry in the section list
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.section ? c.section : "(null)") + "/" + (c.key ? c.key : "(null)"));
+        char buf[64];
+        const int n = GetPrivateProfileStringA(c.section, c.key, c.want == "-" ? "-" : "dflt", buf,
+                                               sizeof buf, m_file.c_str());
+        EXPECT_EQ(std::string(buf, static_cast<size_t>(n)), c.want);
+    }
+}
+
+TEST_F(Profile, CornerCasesWriteAsTheyRead)
+{
+    const std::string original = "[a\nk=0\n[s]\n;key=semi\nk=1\n";
+    Put(original);
+    EXPECT_FALSE(Set("", "k", "v"));  // a nameless section would be unreachable
+    EXPECT_EQ(Contents(), original);
+    ASSERT_TRUE(Set("s", ";key", "new"));
+    ASSERT_TRUE(Set("a", "k", "2"));  // "[a" was no header, so the section is added
+    EXPECT_EQ(Contents(), "[a\nk=0\n[s]\n;key=new\nk=1\n[a]\nk=2\n");
+    EXPECT_EQ(Get("s", ";key"), "new");
+    EXPECT_EQ(Get("a", "k"), "2");
+}
+
+TEST_F(Profile, NamedPipeInsteadOfTheFileIsUnreadable)
+{
+    ASSERT_EQ(mkfifo(m_file.c_str(), 0600), 0);
+    EXPECT_EQ(Get("config", "volume", "-1"), "-1");  // opening it must not wait for a writer
+    EXPECT_FALSE(Set("config", "volume", "1"));
+    struct stat st;
+    ASSERT_EQ(stat(m_file.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST_F(Profile, ReadsCrLfFiles)
@@ -196,6 +258,16 @@ TEST_F(Profile, AppendsAMissingSectionAndCreatesAMissingFile)
     Put("[empty]\n[next]\n");
     ASSERT_TRUE(Set("empty", "k", "v"));
     EXPECT_EQ(Contents(), "[empty]\nk=v\n[next]\n");
+
+    // A lone CR at the very end already ends the line for the reader: it gets its LF,
+    // and never becomes part of the value before it.
+    Put("[a]\r\nk=1\r");
+    ASSERT_TRUE(Set("b", "k", "2"));
+    EXPECT_EQ(Contents(), "[a]\r\nk=1\r\n[b]\r\nk=2\r\n");
+    Put("[a]\r\nk=1\r");
+    ASSERT_TRUE(Set("a", "j", "2"));
+    EXPECT_EQ(Contents(), "[a]\r\nk=1\r\nj=2");
+    EXPECT_EQ(Get("a", "k"), "1");
 }
 
 TEST_F(Profile, CrLfFilesKeepCrLfForNewLines)
@@ -262,6 +334,42 @@ TEST_F(Profile, FailedWriteAtAnyStepLeavesTheOriginal)
         EXPECT_EQ(Contents(), kSample);
         EXPECT_EQ(FilesInDir(), std::vector<std::string>{"test.ini"});  // no temporary left
     }
+    ASSERT_TRUE(Set("config", "volume", "1"));
+    EXPECT_EQ(Get("config", "volume"), "1");
+}
+
+TEST_F(Profile, SaveInterruptedAtAnyStepLeavesTheOldOrTheNewFile)
+{
+    // The process dies at each step of the save (as on a power cut or a kill): the file
+    // is then the old one or the new one, never missing or part-written.
+    const ProfileWriteStep steps[] = {ProfileWriteStep::CreateTemp, ProfileWriteStep::WriteTemp,
+                                      ProfileWriteStep::SyncTemp, ProfileWriteStep::Replace};
+    std::string expected = kSample;
+    for (ProfileWriteStep step : steps) {
+        SCOPED_TRACE(static_cast<int>(step));
+        Put(kSample);
+        static ProfileWriteStep s_dying;
+        s_dying = step;
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            SetProfileFaultHook([](ProfileWriteStep at) {
+                if (at == s_dying) {
+                    _exit(3);
+                }
+                return false;
+            });
+            Set("config", "volume", "1");
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 3);
+        EXPECT_EQ(Contents(), kSample);  // every step comes before the file is replaced
+        EXPECT_EQ(Get("config", "volume"), "75");
+    }
+    // Without the fault the same save gives the new file.
     ASSERT_TRUE(Set("config", "volume", "1"));
     EXPECT_EQ(Get("config", "volume"), "1");
 }

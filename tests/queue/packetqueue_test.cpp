@@ -110,7 +110,7 @@ TEST(ThreadQueue, EmptyPopPrintsOncePerCall)
     EXPECT_EQ(CapturePopEmpty(q, &popped), "[CThreadQueue] Pop Empty\n");
 }
 
-TEST(ThreadQueue, BadPushesAreRefused)
+TEST(ThreadQueue, BadAndEmptyPushesAreRefused)
 {
     CThreadQueue q;
     ASSERT_TRUE(q.Init(100));
@@ -118,6 +118,20 @@ TEST(ThreadQueue, BadPushesAreRefused)
     EXPECT_FALSE(q.Push("abc", -1, 0));
     CThreadQueue uninitialised;
     EXPECT_FALSE(uninitialised.Push("abc", 3, 0));
+
+    // An empty entry would come out behind another one, but vanish on its own.
+    ASSERT_TRUE(q.Push("abc", 3, 1));
+    EXPECT_FALSE(q.Push("abc", 0, 2));
+    EXPECT_FALSE(q.Push(nullptr, 0, 3));
+    std::vector<uint8_t> buf(16);
+    void* out = buf.data();
+    int length = -1;
+    int tag = -1;
+    ASSERT_TRUE(q.Pop(&out, &length, &tag));
+    EXPECT_EQ(tag, 1);
+    bool popped = true;
+    EXPECT_EQ(CapturePopEmpty(q, &popped), "[CThreadQueue] Pop Empty\n");
+    EXPECT_FALSE(popped);
 }
 
 TEST(DecodeQueue, ZeroLengthPushStoresNothing)

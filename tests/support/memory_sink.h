@@ -42,7 +42,11 @@ public:
         m_pos += static_cast<size_t>(n);
         return n;
     }
-    void Close() override { m_open = false; }
+    bool Close() override
+    {
+        m_open = false;
+        return !m_failClose;
+    }
     int Seek(long offset, int origin) override
     {
         if (!m_open || m_refuseSeek) {
@@ -63,6 +67,8 @@ public:
     void SetWriteBudget(long long bytes) { m_writeBudget = bytes; }
     void SetRefuseOpen(bool refuse) { m_refuseOpen = refuse; }
     void SetRefuseSeek(bool refuse) { m_refuseSeek = refuse; }
+    // Close reports a failure, as when buffered bytes could not be written.
+    void SetFailClose(bool fail) { m_failClose = fail; }
     const std::vector<uint8_t>& Bytes() const { return m_bytes; }
     const std::string& Path() const { return m_path; }
     int Opens() const { return m_opens; }
@@ -73,6 +79,7 @@ private:
     bool m_open = false;
     bool m_refuseOpen = false;
     bool m_refuseSeek = false;
+    bool m_failClose = false;
     long long m_writeBudget = -1;
     std::string m_path;
     int m_opens = 0;

@@ -1,7 +1,8 @@
 // mubexport: exports recordings from a card into a folder as AVI files, with a progress
 // bar on the terminal. Ctrl-C stops after the current packet and leaves the file being
-// written finished (shortened but valid). Exit status 0 only when every file was
-// written whole.
+// written finished (shortened but valid); so does a recording that cannot be read or
+// written whole (a failing card, the AVI size limit), with the reason. Exit status 0
+// only when every file was written whole.
 #include "formats/aviwriter.h"
 #include "formats/exportfile.h"
 #include "formats/mubparser.h"
@@ -153,6 +154,7 @@ int main(int argc, char** argv)
     int written = 0;
     int failed = 0;
     int cancelled = 0;
+    int shortened = 0;
     const int count = static_cast<int>(names.size());
     for (int i = 0; i < count && !g_cancel.load(); ++i) {
         ProgressBar bar(names[i], i + 1, count);
@@ -174,6 +176,11 @@ int main(int argc, char** argv)
                 ++cancelled;
                 bar.End("cancelled, shortened file kept:");
                 break;
+            case ExportStatus::Shortened:
+                ++shortened;
+                bar.End("SHORTENED, file kept:");
+                std::fprintf(stderr, "mubexport: %s: %s\n", r.path.c_str(), r.reason.c_str());
+                break;
             case ExportStatus::Failed:
                 ++failed;
                 bar.End("FAILED");
@@ -184,7 +191,7 @@ int main(int argc, char** argv)
     parser.Stop();
     CloseToolCard(ctx);
 
-    std::fprintf(stderr, "mubexport: %d written, %d failed, %d cancelled, %d not started\n", written, failed,
-                 cancelled, count - written - failed - cancelled);
+    std::fprintf(stderr, "mubexport: %d written, %d shortened, %d failed, %d cancelled, %d not started\n",
+                 written, shortened, failed, cancelled, count - written - shortened - failed - cancelled);
     return written == count ? 0 : 1;
 }
