@@ -1,10 +1,11 @@
 // mubexport: exports recordings from a card into a folder as AVI files, with a progress
-// bar on the terminal. Ctrl-C stops after the current packet and leaves the file being
-// written finished (shortened but valid); so does a recording that cannot be read or
-// written whole (a failing card, the AVI size limit), with the reason. Exit status 0
-// only when every file was written whole.
+// bar on the terminal; on request each with its GPS track (--gpx) and telemetry (--csv)
+// beside it. Every file written gets its line in the folder's SHA256SUMS. Ctrl-C stops
+// after the current packet and leaves the file being written finished (shortened but
+// valid); so does a recording that cannot be read or written whole (a failing card, the
+// AVI size limit), with the reason. Exit status 0 only when every file was written whole.
 #include "formats/aviwriter.h"
-#include "formats/exportfile.h"
+#include "formats/exportbundle.h"
 #include "formats/mubparser.h"
 #include "tools/common/card.h"
 
@@ -32,8 +33,10 @@ void Usage()
 {
     std::fprintf(stderr,
                  "usage: mubexport [--card DIR]... --out DIR (NAME... | --category WORD) "
-                 "[--verbose]\n"
+                 "[--gpx] [--csv] [--verbose]\n"
                  "  WORD: REC, EVENT, PARKING or MANUAL\n"
+                 "  --gpx: NAME.gpx, the GPS track (none for a recording without a fix)\n"
+                 "  --csv: NAME.csv, every telemetry record\n"
                  "  MUB_CARD=DIR also names a card folder\n");
 }
 
@@ -96,6 +99,7 @@ int main(int argc, char** argv)
     std::string outDir;
     std::string category;
     bool verbose = false;
+    TelemetryFiles telemetry;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--card" && i + 1 < argc) {
@@ -104,6 +108,10 @@ int main(int argc, char** argv)
             outDir = argv[++i];
         } else if (arg == "--category" && i + 1 < argc) {
             category = argv[++i];
+        } else if (arg == "--gpx") {
+            telemetry.gpx = true;
+        } else if (arg == "--csv") {
+            telemetry.csv = true;
         } else if (arg == "--verbose") {
             verbose = true;
         } else if (arg == "-h" || arg == "--help") {
@@ -155,18 +163,23 @@ int main(int argc, char** argv)
     int failed = 0;
     int cancelled = 0;
     int shortened = 0;
+    int incomplete = 0;  // the AVI written, something beside it not
     const int count = static_cast<int>(names.size());
     for (int i = 0; i < count && !g_cancel.load(); ++i) {
         ProgressBar bar(names[i], i + 1, count);
-        ExportOptions options;
-        options.cancel = &g_cancel;
-        options.traceAddData = verbose;
-        options.progress = [&bar](const ExportProgress& p) {
+        BundleOptions options;
+        options.avi.cancel = &g_cancel;
+        options.avi.traceAddData = verbose;
+        options.avi.progress = [&bar](const ExportProgress& p) {
             bar.Show(p.fraction);
             return true;
         };
+        options.telemetry = [telemetry] { return telemetry; };
+        options.card = ctx;
+        options.cardId = cardId;
         bar.Show(0);
-        const ExportResult r = ExportRecording(parser, writer, names[i], outDir, options);
+        const BundleResult bundle = ExportBundle(parser, writer, names[i], outDir, options);
+        const ExportResult& r = bundle.avi;
         switch (r.status) {
             case ExportStatus::Written:
                 ++written;
@@ -184,14 +197,25 @@ int main(int argc, char** argv)
             case ExportStatus::Failed:
                 ++failed;
                 bar.End("FAILED");
-                std::fprintf(stderr, "mubexport: %s\n", r.reason.c_str());
                 break;
+        }
+        for (const std::string& problem : bundle.problems) {
+            std::fprintf(stderr, "mubexport: %s\n", problem.c_str());
+        }
+        if (bundle.noFixes) {
+            std::fprintf(stderr, "mubexport: %s has no GPS fix: no track written\n", names[i].c_str());
+        }
+        if (r.status != ExportStatus::Failed && !bundle.problems.empty()) {
+            ++incomplete;
         }
     }
     parser.Stop();
     CloseToolCard(ctx);
 
-    std::fprintf(stderr, "mubexport: %d written, %d shortened, %d failed, %d cancelled, %d not started\n",
-                 written, shortened, failed, cancelled, count - written - shortened - failed - cancelled);
-    return written == count ? 0 : 1;
+    std::fprintf(stderr,
+                 "mubexport: %d written, %d shortened, %d failed, %d cancelled, %d not started; "
+                 "%d with a problem beside the AVI\n",
+                 written, shortened, failed, cancelled, count - written - shortened - failed - cancelled,
+                 incomplete);
+    return written == count && incomplete == 0 ? 0 : 1;
 }
