@@ -116,6 +116,7 @@ bool CSamplePlayerDlg::OnInitDialog()
     m_series[2] = m_graph->AddSeries(QColor(255, 0, 0), 1);
 
     SkinControls();
+    StartExportWorker();
     ApplyVolume(viewer::SliderPos(Control(IDC_VOLUME)));
     qApp->installEventFilter(this);
     return true;
@@ -235,6 +236,8 @@ void CSamplePlayerDlg::InitControls()
     Bind(IDC_VIEW_TWO, &CSamplePlayerDlg::OnViewTwo);
     Bind(IDC_MIRROR, &CSamplePlayerDlg::OnMirror);
     Bind(IDC_SETTINGS, &CSamplePlayerDlg::OnSettings);
+    Bind(IDC_CAPTURE, &CSamplePlayerDlg::OnCapture);
+    Bind(IDC_EXPORT, &CSamplePlayerDlg::OnExport);
     const std::pair<int, int> categories[] = {
         {IDC_CAT_EVENT, 0}, {IDC_CAT_DRIVING, 1}, {IDC_CAT_MOTION, 2}, {IDC_CAT_MANUAL, 3}, {IDC_CAT_ALL, 4}};
     for (const auto& [id, category] : categories) {
@@ -354,6 +357,8 @@ void CSamplePlayerDlg::OnDestroy()
         SaveConfig();
     }
     StopCardWatch();
+    // An export reads through the library context: its worker goes before the context.
+    StopExportWorker();
     // The player's threads paint into the pictures and call back into the telemetry
     // store: both outlive it.
     if (m_playerStarted) {
@@ -399,6 +404,12 @@ bool CSamplePlayerDlg::event(QEvent* e)
             case WM_SLIDER_DRAGGING:
                 return true;
             default:
+                if (msg->message() >= WM_EXPORT_FIRST && msg->message() <= WM_EXPORT_LAST) {
+                    if (const auto* notice = dynamic_cast<const CExportEvent*>(msg)) {
+                        OnExportEvent(*notice);
+                    }
+                    return true;
+                }
                 break;
         }
     }

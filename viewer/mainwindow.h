@@ -10,6 +10,7 @@
 #include "engine/wavebox.h"
 #include "formats/mubparser.h"
 #include "formats/telemetry.h"
+#include "viewer/exportjob.h"
 #include "viewer/graphstatic.h"
 #include "viewer/viewerconfig.h"
 
@@ -20,8 +21,10 @@
 #include <QWidget>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 class QAbstractButton;
 class QLabel;
@@ -29,6 +32,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class CLangModule;
 class CPictureView;
+class CProgressDlg;
 
 // Control ids of the main dialog.
 enum MainControlId {
@@ -92,6 +96,10 @@ constexpr int WM_CARD_CHANGED = 0x045A;
 constexpr int WM_SIGNALS_APPLIED = 0x0464;
 constexpr int WM_CH3_RETURN = 0x04C8;
 constexpr int WM_MEDIA_END = 0x07E8;
+// The export worker's news, one message per kind of viewer::ExportNotice (file started,
+// frames bar moved, file done, job finished), carried by CExportEvent.
+constexpr int WM_EXPORT_FIRST = WM_USER + 300;  // 0x052C
+constexpr int WM_EXPORT_LAST = WM_EXPORT_FIRST + viewer::ExportNotice::kFinished;
 
 // WM_SIGNALS_APPLIED with the vehicle-signal table as the line left it, so the window never
 // reads the table the worker goes on writing.
@@ -107,6 +115,19 @@ private:
     CVehicleSignals::Table m_table;
 };
 
+// A notice of the export worker, copied whole into the message.
+class CExportEvent : public CWinEvent {
+public:
+    explicit CExportEvent(const viewer::ExportNotice& notice)
+        : CWinEvent(WM_EXPORT_FIRST + notice.kind, notice.job, notice.index), m_notice(notice)
+    {
+    }
+    const viewer::ExportNotice& Notice() const { return m_notice; }
+
+private:
+    viewer::ExportNotice m_notice;
+};
+
 // Playback timer id and period.
 constexpr int kPlaybackTimerId = 100;
 constexpr int kPlaybackTimerMs = 1000;
@@ -120,10 +141,18 @@ public:
     using MessageBoxFn =
         std::function<int(QWidget* parent, const QString& text, const QString& caption, int buttons)>;
 
+    // Save-file dialog of the capture: the path chosen, empty when cancelled.
+    using SaveFileFn =
+        std::function<QString(QWidget* parent, const QString& suggested, const QString& filter)>;
+    // Folder chooser of the export: the folder chosen, empty when cancelled.
+    using FolderFn = std::function<QString(QWidget* parent, const QString& title, const QString& start)>;
+
     struct Options {
         std::string cardFolder;    // a folder that counts as a card (empty: none)
         std::string configFolder;  // empty: ConfigFolder()
         MessageBoxFn messageBox;   // empty: a modal QMessageBox
+        SaveFileFn saveFile;       // empty: QFileDialog
+        FolderFn chooseFolder;     // empty: QFileDialog::getExistingDirectory
     };
 
     explicit CSamplePlayerDlg(Options options, QWidget* parent = nullptr);
@@ -184,6 +213,19 @@ public:
     int FrontPlace() const { return m_frontPos; }
     int RearPlace() const { return m_rearPos; }
     int MapPlace() const { return m_mapPos; }
+
+    // ---- still capture (mainwindow_capture.cpp)
+    // Button 378: saves the pictures shown as JPEG files named after a chosen base name.
+    void OnCapture();
+    // Whether the third-channel window is shown; tests and the presentation decide.
+    void SetThirdWindowProbe(std::function<bool()> probe) { m_thirdWindowProbe = std::move(probe); }
+
+    // ---- export (mainwindow_export.cpp)
+    // Button 431: exports the ticked rows into a chosen folder on the export worker.
+    void OnExport();
+    bool Exporting() const { return m_busy.load(); }
+    CProgressDlg* Progress() const { return m_progress; }
+    const std::string& TargetFolder() const { return m_targetFolder; }
 
     // ---- telemetry display (mainwindow_telemetry.cpp)
     void UpdateChart(int second);
@@ -257,6 +299,21 @@ private:
     // recording has no second picture.
     void ApplyMirror();
 
+    // mainwindow_capture.cpp
+    bool ThirdWindowVisible() const;
+    QString AskCapturePath(const QString& suggested);
+    // Adds the pictures' lines to the folder's SHA256SUMS when it is the export folder or
+    // already keeps one.
+    void RecordCaptures(const QString& folder, const std::vector<std::string>& names);
+
+    // mainwindow_export.cpp
+    void StartExportWorker();
+    void StopExportWorker();
+    void OnExportEvent(const CExportEvent& e);
+    // The card changed under an export: it ends, the progress window is reset and hidden.
+    void EndExportForCardChange();
+    void ReportExport();
+
     // mainwindow_telemetry.cpp
     void InitTelemetryDisplay();
     void SetSignalNumber(int id, int value);
@@ -288,7 +345,9 @@ private:
     int m_openSerial = 0;  // the player's number of the open shown; 0 none
     QString m_openEntry;   // its list text (column 1); empty with none
     int64_t m_totalSeconds = 0;
-    bool m_busy = false;  // an export runs
+    // An export runs: set by OnExport, cleared when the window hears the job finished or the
+    // card changed. Atomic, as the worker's side of the flag lives on another thread.
+    std::atomic<bool> m_busy{false};
     int m_layoutMode = 1;
     int m_frontPos = 0;
     int m_rearPos = 0;
@@ -314,4 +373,16 @@ private:
     CGraphStatic::SeriesHandle m_series[3] = {};
     QWidget* m_mapView = nullptr;
     int m_signalUpdates[16] = {};  // by id - IDC_SIG_TURN
+
+    std::function<bool()> m_thirdWindowProbe;
+
+    // Export: the worker reads with a parser of its own; both outlive nothing they use
+    // (the worker is stopped in OnDestroy before the library context goes).
+    CMUBParser m_exportParser;
+    std::unique_ptr<viewer::CExportWorker> m_exporter;
+    CProgressDlg* m_progress = nullptr;
+    int m_exportJob = 0;  // the job the window shows; 0 none (its notices are dropped)
+    int m_exportCount = 0;
+    std::string m_exportFolder;
+    std::vector<viewer::ExportOutcome> m_exportOutcomes;
 };
