@@ -4,6 +4,7 @@
 #include "res/strings.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -49,7 +50,11 @@ CProgressDlg::CProgressDlg(QWidget* parent)
     setFixedSize(DluToPixels(0, 0, kWidthDlu, kHeightDlu).size());
 
     m_name = new QLabel(QString::fromLatin1(kNamePlaceholder), this);
-    m_name->setGeometry(DluToPixels(5, 5, 310, 8));
+    // The template's 8 units fit its font's cell; a face with a taller line keeps its
+    // underscores too, in the room above the frames bar.
+    QRect namePlace = DluToPixels(5, 5, 310, 8);
+    namePlace.setHeight(std::max(namePlace.height(), QFontMetrics(font).height()));
+    m_name->setGeometry(namePlace);
     m_frames = new QProgressBar(this);
     m_frames->setGeometry(DluToPixels(5, 15, 310, 14));
     m_files = new QProgressBar(this);

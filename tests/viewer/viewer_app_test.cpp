@@ -970,6 +970,9 @@ TEST_F(ViewerExport, CancelInTheSecondFileLeavesItShortAndValidAndNoThird)
     ASSERT_TRUE(WaitUntil(
         [&] { return dlg->windowTitle().startsWith("Make File 001/003") && frames->value() > 20; }, 120000));
     EXPECT_TRUE(dlg->Progress()->isVisible());  // the whole time
+    // A picture of it for the documentation.
+    QDir().mkpath(QString(MUB_BINARY_DIR) + "/viewer-shots");
+    dlg->Progress()->grab().save(QString(MUB_BINARY_DIR) + "/viewer-shots/export-progress.png");
     qobject_cast<QAbstractButton*>(dlg->Progress()->Control(CProgressDlg::IDC_PROGRESS_CANCEL))->click();
     EXPECT_FALSE(dlg->Progress()->isVisible());  // at once
     EXPECT_FALSE(dlg->Progress()->Continue());

@@ -5,7 +5,7 @@
 # with sha256sum; play a recording, capture it through the save dialog and check the
 # JPEG files; cancel the dialog and see the recording play on. As root, export again onto
 # a small tmpfs that fills up part-way: what was written before stays whole.
-#   xvfb_capture_export.sh MUBVIEWER CARD_DIR [SHOTS_DIR]
+#   xvfb_capture_export.sh MUBVIEWER CARD_DIR [SHOTS_DIR]   (SHOTS_DIR gets capture-dialog.png)
 set -euo pipefail
 viewer=$1
 card_src=$2
@@ -24,6 +24,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
+[ -n "$shots" ] && mkdir -p "$shots"
 cp -r "$card_src" "$work/card"
 mkdir -p "$work/config" "$work/runtime" "$work/tmp" "$work/out" "$work/stills"
 chmod 700 "$work/runtime"
