@@ -39,6 +39,14 @@ void QuitOnSignals(QApplication& app)
 
 int main(int argc, char** argv)
 {
+    // The map's web engine shares the application's graphics contexts; it must be told
+    // before the application object exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The map's web view draws through Qt Quick. Its software renderer works on every X
+    // server (OpenGL on Xvfb breaks the connection) and the map is small.
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")) {
+        qputenv("QT_QUICK_BACKEND", "software");
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName("mubviewer");
     QApplication::setOrganizationName("mub");

@@ -183,10 +183,7 @@ void CSamplePlayerDlg::InitControls()
     SetControlId(m_rear, IDC_REAR);
     m_third = new CPictureView(this);
     SetControlId(m_third, IDC_THIRD);
-    // Stands in for the map until the map view exists.
-    m_mapView = new QWidget(this);
-    SetControlId(m_mapView, IDC_MAP);
-    m_mapView->setGeometry(650, 268, 0, 0);
+    InitMapView();
 
     // The engine: wired once, started once.
     // Runs on the player's worker inside its text callback, under the player lock, so the

@@ -33,6 +33,7 @@ class QTreeWidgetItem;
 class CLangModule;
 class CPictureView;
 class CProgressDlg;
+class CMapView;
 
 // Control ids of the main dialog.
 enum MainControlId {
@@ -226,6 +227,12 @@ public:
     bool Exporting() const { return m_busy.load(); }
     CProgressDlg* Progress() const { return m_progress; }
     const std::string& TargetFolder() const { return m_targetFolder; }
+    // ---- map view (mainwindow_map.cpp)
+    // On every open: the page once per run when online, the map hidden.
+    void LoadMapPage();
+    // The marker to the newest fix; a fix the map cannot show is never sent.
+    void DrawCurrent(const CGPSData& fix);
+    CMapView* MapView() const;
 
     // ---- telemetry display (mainwindow_telemetry.cpp)
     void UpdateChart(int second);
@@ -313,6 +320,11 @@ private:
     // The card changed under an export: it ends, the progress window is reset and hidden.
     void EndExportForCardChange();
     void ReportExport();
+    // mainwindow_map.cpp
+    void InitMapView();
+    // The opened recording's route (its whole GPS track), and its driven part.
+    void OpenRoute(const std::string& path);
+    void ShowRouteProgress();
 
     // mainwindow_telemetry.cpp
     void InitTelemetryDisplay();
@@ -371,7 +383,7 @@ private:
     CPictureView* m_third = nullptr;
     CGraphStatic* m_graph = nullptr;
     CGraphStatic::SeriesHandle m_series[3] = {};
-    QWidget* m_mapView = nullptr;
+    QWidget* m_mapView = nullptr;  // a CMapView
     int m_signalUpdates[16] = {};  // by id - IDC_SIG_TURN
 
     std::function<bool()> m_thirdWindowProbe;

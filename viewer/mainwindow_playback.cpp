@@ -102,8 +102,8 @@ bool CSamplePlayerDlg::OpenAndPlay(const std::string& entry)
     m_frontPos = 1;
     m_rearPos = 0;
     m_mapPos = 0;
-    m_mapView->setGeometry(650, 268, 0, 0);
-    m_mapView->hide();
+    OpenRoute(path);
+    LoadMapPage();
     Control(IDC_VIEW_MAP)->setEnabled(false);
     Control(IDC_VIEW_TWO)->setEnabled(false);
     Control(IDC_MAP_ENLARGE)->setEnabled(false);
@@ -272,6 +272,7 @@ void CSamplePlayerDlg::OnTick()
     if (state == 1 || state == kStateStopped) {
         viewer::SetSliderPos(slider, second);
         UpdateTimeLabels(second, m_totalSeconds);
+        ShowRouteProgress();
         return;
     }
     if (state != kStatePlaying || second == viewer::SliderPos(slider)) {
@@ -291,8 +292,10 @@ void CSamplePlayerDlg::OnTick()
             Control(IDC_VIEW_MAP)->setEnabled(true);
             Control(IDC_VIEW_TWO)->setEnabled(true);
         }
+        DrawCurrent(fix);
         SetSpeedText(QString::fromStdString(viewer::SpeedText(fix.Speed())));
     }
+    ShowRouteProgress();
     UpdateChart(second);
 }
 

@@ -57,17 +57,27 @@ void SortNewestFirst(std::vector<CardRecording>* list)
     });
 }
 
-std::string LastRecordingOf(const std::string& folder, int libraryCategory)
+std::vector<CardRecording> RecordingsOf(const std::string& folder, int libraryCategory)
 {
+    std::vector<CardRecording> all;
     MUBContext ctx = CreateLibraryContext();
     AddCardFolder(ctx, folder.c_str());
     const uint8_t id = QueryCardId(ctx);
-    std::string name;
     if (id != 0 && OpenCard(ctx)) {
-        for (const CardRecording& r : ListCardRecordings(ctx, id, libraryCategory)) {
-            name = r.name;
+        for (int category = 0; category < 4; ++category) {
+            if (libraryCategory < 0 || category == libraryCategory) {
+                for (CardRecording& r : ListCardRecordings(ctx, id, category)) {
+                    all.push_back(std::move(r));
+                }
+            }
         }
     }
     ReleaseLibraryContext(ctx);
-    return name;
+    return all;
+}
+
+std::string LastRecordingOf(const std::string& folder, int libraryCategory)
+{
+    const std::vector<CardRecording> list = RecordingsOf(folder, libraryCategory);
+    return list.empty() ? std::string() : list.back().name;
 }

@@ -18,6 +18,8 @@ void CloseToolCard(MUBContext ctx);
 // keep the library's order.
 void SortNewestFirst(std::vector<CardRecording>* list);
 
-// The last recording the library lists in a category of the card in folder, opened
-// without making it the library context; empty when there is none.
+// The recordings the library lists in a category (-1: every category, one after another)
+// of the card in folder, opened without making it the library context.
+std::vector<CardRecording> RecordingsOf(const std::string& folder, int libraryCategory = -1);
+// The last of them; empty when there is none.
 std::string LastRecordingOf(const std::string& folder, int libraryCategory);

@@ -10,6 +10,11 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kCountsPerG = 64.0;
 // Camera clocks run on Korean time; RMC sentences carry UTC.
 constexpr int kUtcOffsetSeconds = 9 * 3600;
+// How far ahead the driver looks for corners and lights, and how hard they brake.
+constexpr double kCornerLookMetres = 150.0;
+constexpr double kLightLookMetres = 120.0;
+constexpr double kComfortBraking = 2.0;  // m/s^2
+constexpr double kHardestBraking = 4.0;  // m/s^2, short of an emergency
 
 uint8_t AxisByte(double g, int noise)
 {
@@ -18,7 +23,7 @@ uint8_t AxisByte(double g, int noise)
 }
 }  // namespace
 
-CVehicleSim::CVehicleSim() : m_lat(37.5660483), m_lon(126.9779299) {}
+CVehicleSim::CVehicleSim() = default;
 
 std::string CVehicleSim::RmcSentence(time_t wallClock, bool valid, double lat, double lon, double speedKmh,
                                      double course)
@@ -55,11 +60,10 @@ std::vector<TextRecord> CVehicleSim::Run(const RecordingPlan& plan, bool coldSta
     const bool parked = plan.category == 2;
     const bool event = plan.category == 0;
     const int brakeAt = std::max(1, plan.seconds / 2);  // second of the hard braking of an event
-    double target = 20 + rng.Range(0, 60);
-    double turnRate = 0;  // degrees per second, right positive
-    int turnLeft = 0;     // tenths of a second left in the current turn
+    double cruise = (30 + rng.Range(0, 30)) / 3.6;      // m/s
     bool hazard = false;
     double accel = 0;  // m/s^2 along the car
+    double heading = m_road.At(m_odometer).heading;
 
     const int steps = plan.seconds * 10;
     for (int step = 0; step < steps; ++step) {
@@ -68,21 +72,41 @@ std::vector<TextRecord> CVehicleSim::Run(const RecordingPlan& plan, bool coldSta
         const bool wholeSecond = step % 10 == 0;
         double speed = m_speedKmh / 3.6;  // m/s
         double impact = 0;
+        double turnRate = 0;  // degrees per second, right positive
+        int signal = 0;       // turn signal: -1 left, 1 right
 
         if (parked) {
             accel = 0;
             speed = 0;
-            turnRate = 0;
         } else {
             if (wholeSecond && rng.Range(0, 14) == 0) {
-                target = 10 + rng.Range(0, 70);
+                cruise = (30 + rng.Range(0, 30)) / 3.6;
             }
-            if (turnLeft == 0 && wholeSecond && rng.Range(0, 19) == 0 && speed > 3) {
-                turnLeft = 100;
-                turnRate = rng.Range(0, 1) ? 9.0 : -9.0;  // a 90-degree turn over ten seconds
+            double allowed = cruise;
+            // Corners: slow enough to take them, braking comfortably on the way.
+            double degrees = 0;
+            double distance = 0;
+            if (m_road.CornerAhead(m_odometer, kCornerLookMetres, 12.0, &degrees, &distance)) {
+                const double cornerSpeed = (std::fabs(degrees) >= 60   ? 18.0
+                                            : std::fabs(degrees) >= 30 ? 30.0
+                                                                       : 45.0) /
+                                           3.6;
+                allowed = std::min(allowed, std::sqrt(cornerSpeed * cornerSpeed +
+                                                      2 * kComfortBraking * std::max(0.0, distance - 10)));
+                if (std::fabs(degrees) >= 30 && distance < 60) {
+                    signal = degrees > 0 ? 1 : -1;
+                }
             }
-            if (turnLeft > 0 && --turnLeft == 0) {
-                turnRate = 0;
+            // Traffic lights: each one met is red or green once; a red one holds the car
+            // at its stop line until it turns.
+            const double toLight = m_road.NextLight(m_odometer);
+            if (toLight < kLightLookMetres && std::fabs(m_odometer + toLight - m_lightAt) > 1.0) {
+                m_lightAt = m_odometer + toLight;
+                m_redSteps = rng.Range(0, 99) < 35 ? rng.Range(60, 250) : 0;
+            }
+            if (m_redSteps > 0 && toLight < kLightLookMetres) {
+                --m_redSteps;
+                allowed = std::min(allowed, std::sqrt(2 * kComfortBraking * std::max(0.0, toLight - 3)));
             }
             if (event && second >= brakeAt && second < brakeAt + 3) {
                 accel = speed > 0 ? -7.5 : 0;  // hard braking
@@ -90,23 +114,24 @@ std::vector<TextRecord> CVehicleSim::Run(const RecordingPlan& plan, bool coldSta
                     impact = 0.6;
                 }
                 hazard = true;
-                target = 0;
             } else if (event && hazard) {
                 accel = 0;  // stays stopped with the hazard lights on
+                speed = 0;
             } else {
-                const double diff = target / 3.6 - speed;
-                accel = std::clamp(diff * 0.4, -2.5, 1.5);
+                accel = std::clamp((allowed - speed) * 0.8, -kHardestBraking, 1.6);
             }
             speed = std::max(0.0, speed + accel * 0.1);
             if (speed == 0 && accel < 0) {
                 accel = 0;
             }
-            m_course = std::fmod(m_course + turnRate * 0.1 + 360.0, 360.0);
-            const double dist = speed * 0.1;
-            m_lat += dist * std::cos(m_course * kPi / 180) / 111320.0;
-            m_lon += dist * std::sin(m_course * kPi / 180) / (111320.0 * std::cos(m_lat * kPi / 180));
+            m_odometer += speed * 0.1;
+            const double newHeading = m_road.At(m_odometer).heading;
+            double turn = std::fmod(newHeading - heading + 540.0, 360.0) - 180.0;
+            turnRate = turn / 0.1;
+            heading = newHeading;
         }
         m_speedKmh = speed * 3.6;
+        const RoadPosition at = m_road.At(m_odometer);
 
         // G-sensor, ten times a second: braking pushes the first axis, turns the second.
         const double lateral = speed * turnRate * kPi / 180 / 9.81;
@@ -118,17 +143,17 @@ std::vector<TextRecord> CVehicleSim::Run(const RecordingPlan& plan, bool coldSta
 
         if (wholeSecond) {
             const bool valid = !(coldStart && second < 2);
-            out.push_back(
-                {timeMs, "G" + RmcSentence(plan.start + second, valid, m_lat, m_lon, m_speedKmh, m_course)});
+            out.push_back({timeMs, "G" + RmcSentence(plan.start + second, valid, at.latitude, at.longitude,
+                                                     m_speedKmh, at.heading)});
             m_coolant = std::min(90.0, m_coolant + (parked ? -0.2 : 1.0));
             const int rpm = parked ? 0 : 750 + static_cast<int>(m_speedKmh * 28) + rng.Range(-30, 30);
-            const int turnSig = hazard ? 2 : turnRate > 0 ? 1 : turnRate < 0 ? -1 : 0;
+            const int turnSig = hazard ? 2 : signal;
+            const int steer = std::clamp(static_cast<int>(std::lround(turnRate * 8)), -540, 540);
             char line[200];
             std::snprintf(line, sizeof line,
                           "Brpm=%d;wat=%d;spd=%d;Accel=%d;Break=%d;TurnSig=%d;GearPos=%d;steer_angle=%d", rpm,
                           static_cast<int>(m_coolant), static_cast<int>(std::lround(m_speedKmh)),
-                          accel > 0.3 ? 1 : 0, accel < -0.5 ? 1 : 0, turnSig, parked ? 1 : 4,
-                          static_cast<int>(std::lround(turnRate * 8)));
+                          accel > 0.3 ? 1 : 0, accel < -0.5 ? 1 : 0, turnSig, parked ? 1 : 4, steer);
             out.push_back({timeMs, line});
         }
     }

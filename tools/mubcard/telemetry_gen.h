@@ -1,5 +1,7 @@
 // The car behind the camera: a small driving model that yields the telemetry records of
-// each recording (GPS fixes, G-sensor samples, vehicle-signal lines) at their times.
+// each recording (GPS fixes, G-sensor samples, vehicle-signal lines) at their times. The
+// car follows a real road loop (road_route.h), slows for corners, stops at some red
+// lights, and its reported speed is the speed it covers the road at.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +9,7 @@
 #include <vector>
 
 #include "tools/mubcard/card_plan.h"
+#include "tools/mubcard/road_route.h"
 
 struct TextRecord {
     uint32_t timeMs = 0;
@@ -23,10 +26,13 @@ public:
     static std::string RmcSentence(time_t wallClock, bool valid, double lat, double lon, double speedKmh,
                                    double course);
 
+    const CRoadRoute& Road() const { return m_road; }
+
 private:
-    double m_lat;
-    double m_lon;
+    CRoadRoute m_road;
+    double m_odometer = 0;  // metres driven along the loop
     double m_speedKmh = 0;
-    double m_course = 45;
     double m_coolant = 35;
+    double m_lightAt = -1;  // odometer reading of the light decided on; -1 none
+    int m_redSteps = 0;     // tenths of a second until that light turns green
 };

@@ -6,7 +6,10 @@
 //           [--telemetry] [--front WxH] [--rear WxH] [--third WxH] [--pacer-log]
 //           [--drain-only]
 //   mubplay --card DIR --list
+//   mubplay --card DIR --every [--seconds S]
 //
+// --every plays every recording of the card in turn, over and over (until --seconds or
+// "quit"), and after each round prints "round N rss_kb=K" (for long runs under a sanitizer).
 // --drain-only keeps the sound output's backlog from the player, which then paces
 // pictures only by the length of its sound queue (for comparison).
 //
@@ -19,6 +22,7 @@
 //   presented front=N rear=N third=N late=N av_offset_ms median=X max=Y
 // with n/a for X and Y when there was no sound to measure against.
 #include "tools/common/args.h"
+#include "tools/common/card.h"
 #include "tools/mubplay/session.h"
 
 #include <poll.h>
@@ -29,6 +33,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -39,6 +44,7 @@ void Usage()
                  "               [--dump-every N --dump-dir DIR] [--telemetry]\n"
                  "               [--front WxH] [--rear WxH] [--third WxH] [--pacer-log] [--drain-only]\n"
                  "       mubplay --card DIR --list\n"
+                 "       mubplay --card DIR --every [--seconds S]\n"
                  "commands on standard input: seek MS | pause | resume | stop | open [NAME] | quit\n");
 }
 
@@ -91,6 +97,19 @@ private:
     bool m_eof = false;
 };
 
+long ResidentKb()
+{
+    long pages = 0;
+    long resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) {
+            resident = 0;
+        }
+        std::fclose(f);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -99,6 +118,7 @@ int main(int argc, char** argv)
     double seconds = 0;
     long seekMs = -1;
     bool list = false;
+    bool every = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -111,6 +131,9 @@ int main(int argc, char** argv)
             options.drainOnly = true;
         } else if (a == "--list") {
             list = true;
+        } else if (a == "--every") {
+            every = true;
+            options.allChannels = true;
         } else if (a.rfind("--", 0) == 0) {
             if (v == nullptr) {
                 std::fprintf(stderr, "mubplay: %s needs a value\n", a.c_str());
@@ -152,26 +175,31 @@ int main(int argc, char** argv)
             return 2;
         }
     }
+    std::vector<std::string> names;
+    if (every) {
+        for (const CardRecording& r : RecordingsOf(options.card)) {
+            names.push_back(r.name);
+        }
+        if (names.empty()) {
+            std::fprintf(stderr, "mubplay: no recordings in %s\n", options.card.c_str());
+            return 1;
+        }
+        options.name = names.front();
+    }
     if (options.card.empty() || (options.name.empty() && !list) ||
         (options.dumpEvery > 0 && options.dumpDir.empty())) {
         Usage();
         return 2;
     }
     if (list) {
-        MUBContext ctx = CreateLibraryContext();
-        AddCardFolder(ctx, options.card.c_str());
-        const uint8_t cardId = QueryCardId(ctx);
-        if (cardId == 0 || !OpenCard(ctx)) {
-            std::fprintf(stderr, "mubplay: no card in %s\n", options.card.c_str());
-            ReleaseLibraryContext(ctx);
+        const std::vector<CardRecording> all = RecordingsOf(options.card);
+        if (all.empty()) {
+            std::fprintf(stderr, "mubplay: no recordings in %s\n", options.card.c_str());
             return 1;
         }
-        for (int category = 0; category < 4; ++category) {
-            for (const CardRecording& r : ListCardRecordings(ctx, cardId, category)) {
-                std::printf("%s %u\n", r.name.c_str(), r.lengthSecs);
-            }
+        for (const CardRecording& r : all) {
+            std::printf("%s %u\n", r.name.c_str(), r.lengthSecs);
         }
-        ReleaseLibraryContext(ctx);
         return 0;
     }
 
@@ -188,7 +216,20 @@ int main(int argc, char** argv)
     const int64_t startNs = CPlaybackSession::NowNs();
     CCommandReader commands;
     bool quit = false;
-    while (!quit && !session.Ended()) {
+    size_t next = 1;
+    int round = 1;
+    for (;;) {
+        if (session.Ended() && every) {
+            if (next == names.size()) {
+                std::printf("round %d rss_kb=%ld\n", round++, ResidentKb());
+                std::fflush(stdout);
+                next = 0;
+            }
+            session.Open(names[next++]);
+        }
+        if (quit || session.Ended()) {
+            break;
+        }
         if (seconds > 0 && static_cast<double>(CPlaybackSession::NowNs() - startNs) / 1e9 >= seconds) {
             break;
         }

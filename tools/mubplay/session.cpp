@@ -46,7 +46,11 @@ bool CPlaybackSession::Setup(const SessionOptions& options, std::string* error)
             if (size.width <= 0 || size.height <= 0) {
                 size = probe.GetVideoSize(c);
             }
-            const bool present = probe.GetFrameRate(c) > 0 && size.width > 0 && size.height > 0;
+            if (options.allChannels && (size.width <= 0 || size.height <= 0)) {
+                size = {320, 180};
+            }
+            const bool present =
+                (options.allChannels || probe.GetFrameRate(c) > 0) && size.width > 0 && size.height > 0;
             m_sinks[c].SetSize(present ? size.width : 0, present ? size.height : 0);
             m_sinks[c].SetVisible(present);
         }

@@ -29,6 +29,9 @@ struct SessionOptions {
     // Hide the wave box's backlog from the player: pictures then wait only for the sound
     // queue to drain to one packet (for comparing the two ways of keeping step).
     bool drainOnly = false;
+    // Every channel's sink shown, at its given size or 320x180, whatever the first
+    // recording holds (for playing many recordings in one session).
+    bool allChannels = false;
 };
 
 // Passes every call to a wave box but tells nothing of its backlog.
