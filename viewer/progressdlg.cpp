@@ -50,13 +50,19 @@ CProgressDlg::CProgressDlg(QWidget* parent)
     setFixedSize(DluToPixels(0, 0, kWidthDlu, kHeightDlu).size());
 
     m_name = new QLabel(QString::fromLatin1(kNamePlaceholder), this);
-    // The template's 8 units fit its font's cell; a face with a taller line keeps its
-    // underscores too, in the room above the frames bar.
+    // The template's 8 units fit its font's cell. The face standing in for it has a taller
+    // line: the text then rests on the frames bar and grows upwards, keeping its underscores.
     QRect namePlace = DluToPixels(5, 5, 310, 8);
-    namePlace.setHeight(std::max(namePlace.height(), QFontMetrics(font).height()));
+    const QRect framesPlace = DluToPixels(5, 15, 310, 14);
+    const int lineHeight = QFontMetrics(font).height();
+    if (lineHeight > namePlace.height()) {
+        namePlace.setBottom(framesPlace.top() - 1);
+        namePlace.setTop(std::max(0, namePlace.bottom() + 1 - lineHeight));
+    }
     m_name->setGeometry(namePlace);
+    m_name->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     m_frames = new QProgressBar(this);
-    m_frames->setGeometry(DluToPixels(5, 15, 310, 14));
+    m_frames->setGeometry(framesPlace);
     m_files = new QProgressBar(this);
     m_files->setGeometry(DluToPixels(5, 35, 310, 14));
     for (QProgressBar* bar : {m_frames, m_files}) {
