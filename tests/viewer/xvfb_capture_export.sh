@@ -69,6 +69,7 @@ start_viewer() {  # [wrapper...]
   viewer_pid=$!
   win=$(timeout 30 xdotool search --all --sync --onlyvisible --pid "$viewer_pid" --name "MUB Viewer" | head -n 1) ||
     fail "no viewer window appeared"
+  known=$win
   sleep 3  # the card is listed
 }
 
@@ -82,11 +83,12 @@ click() {  # x y [count]
   xdotool mousemove --window "$win" "$1" "$2" click --repeat "${3:-1}" --delay 80 1
 }
 
-# The newest visible window of the viewer other than the main one: a dialog or message box.
+# A visible window of the viewer other than those in $known (the main one and the windows
+# the test opened on purpose): a dialog or message box.
 wait_dialog() {
   for _ in $(seq 1 100); do
     for w in $(xdotool search --onlyvisible --pid "$viewer_pid" 2>/dev/null); do
-      [ "$w" != "$win" ] && { echo "$w"; return 0; }
+      case " $known " in *" $w "*) ;; *) echo "$w"; return 0 ;; esac
     done
     sleep 0.1
   done
