@@ -42,7 +42,7 @@ bool CBitmapButtonTrans::LoadBitmaps(const QPixmap& normal, const QPixmap& selec
 void CBitmapButtonTrans::SizeToContent()
 {
     if (!m_images[kNormal].isNull()) {
-        resize(m_images[kNormal].size());
+        resize(m_images[kNormal].deviceIndependentSize().toSize());
     }
 }
 
@@ -57,7 +57,7 @@ void CBitmapButtonTrans::LoadHoverImage(int id)
 
 QSize CBitmapButtonTrans::sizeHint() const
 {
-    return m_images[kNormal].isNull() ? QSize(16, 16) : m_images[kNormal].size();
+    return m_images[kNormal].isNull() ? QSize(16, 16) : m_images[kNormal].deviceIndependentSize().toSize();
 }
 
 void CBitmapButtonTrans::RebuildKeyed()

@@ -14,18 +14,24 @@ namespace {
 
 enum class PairLoad { kLoaded, kNoImage, kNoActive };
 
+// An image's size in device-independent pixels.
+QSize LogicalSize(const QImage& image)
+{
+    return image.deviceIndependentSize().toSize();
+}
+
 // A skin image and, when one is named, its active twin; id 0 leaves both null.
 PairLoad LoadSkinPair(int id, int activeId, QImage* image, QImage* active)
 {
     if (id == 0) {
         return PairLoad::kLoaded;
     }
-    *image = LoadSkinImage(id);
+    *image = LoadSkinImage(id, SkinPixelRatio());
     if (image->isNull()) {
         return PairLoad::kNoImage;
     }
     if (activeId != 0) {
-        *active = LoadSkinImage(activeId);
+        *active = LoadSkinImage(activeId, SkinPixelRatio());
         if (active->isNull()) {
             return PairLoad::kNoActive;
         }
@@ -94,8 +100,8 @@ bool CBitmapSlider::LoadChannelImages(const QImage& channel, const QImage& activ
     if (!m_hasActiveChannel) {
         m_activeChannel = QImage();
     }
-    m_width = m_channel.width();
-    m_height = m_channel.height();
+    m_width = LogicalSize(m_channel).width();
+    m_height = LogicalSize(m_channel).height();
     resize(m_width, m_height);
     m_channelTransparent = transparent;
     m_channelLoaded = true;
@@ -137,8 +143,8 @@ bool CBitmapSlider::LoadThumbImages(const QImage& thumb, const QImage& active, b
     if (!m_hasActiveThumb) {
         m_activeThumb = QImage();
     }
-    m_thumbW = m_thumb.width();
-    m_thumbH = m_thumb.height();
+    m_thumbW = LogicalSize(m_thumb).width();
+    m_thumbH = LogicalSize(m_thumb).height();
     if (!m_channelLoaded) {
         m_width = width();
         m_height = height();
@@ -239,7 +245,7 @@ int CBitmapSlider::PixelToPosition(int x) const
 
 QSize CBitmapSlider::sizeHint() const
 {
-    return m_channelLoaded ? m_channel.size() : QSize(100, 14);
+    return m_channelLoaded ? LogicalSize(m_channel) : QSize(100, 14);
 }
 
 void CBitmapSlider::resizeEvent(QResizeEvent* e)
@@ -262,13 +268,19 @@ void CBitmapSlider::paintEvent(QPaintEvent*)
 
     if (m_channelLoaded) {
         if (m_hasActiveChannel && active) {
+            // Parts of the images, in device-independent pixels (an image may hold more).
+            const auto drawPart = [p](const QImage& image, int x, int w) {
+                const qreal ratio = image.devicePixelRatio();
+                const int h = LogicalSize(image).height();
+                p->drawImage(QRectF(x, 0, w, h), image, QRectF(x * ratio, 0, w * ratio, h * ratio));
+            };
             const int px = PositionToPixel(m_pos);
-            if (px < m_channel.width()) {
-                p->drawImage(QPoint(px, 0), m_channel,
-                             QRect(px, 0, m_channel.width() - px, m_channel.height()));
+            const int channelW = LogicalSize(m_channel).width();
+            if (px < channelW) {
+                drawPart(m_channel, px, channelW - px);
             }
-            const int w = std::max(0, std::min(px + m_thumbW / 2, m_activeChannel.width()));
-            p->drawImage(QPoint(0, 0), m_activeChannel, QRect(0, 0, w, m_activeChannel.height()));
+            drawPart(m_activeChannel, 0,
+                     std::max(0, std::min(px + m_thumbW / 2, LogicalSize(m_activeChannel).width())));
         } else {
             p->drawImage(0, 0, m_channel);
         }

@@ -22,6 +22,7 @@ QImage KeyedImage(const QImage& image, QRgb key)
     const QRgb key24 = key & 0xFFFFFFu;
     QImage rgb = image.convertToFormat(QImage::Format_RGB32);
     QImage out(rgb.size(), QImage::Format_ARGB32);
+    out.setDevicePixelRatio(image.devicePixelRatio());
     for (int y = 0; y < rgb.height(); ++y) {
         const auto* src = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));

@@ -32,7 +32,7 @@ bool TransBitmap::SetBitmapId(int id)
 
 QSize TransBitmap::sizeHint() const
 {
-    return m_image.isNull() ? QSize(16, 16) : m_image.size();
+    return m_image.isNull() ? QSize(16, 16) : m_image.deviceIndependentSize().toSize();
 }
 
 void TransBitmap::paintEvent(QPaintEvent*)

@@ -117,7 +117,7 @@ void CxSkinButton::SetTextColor(const QColor& c)
 
 QSize CxSkinButton::sizeHint() const
 {
-    return m_images[kNormal].isNull() ? QSize(24, 24) : m_images[kNormal].size();
+    return m_images[kNormal].isNull() ? QSize(24, 24) : m_images[kNormal].deviceIndependentSize().toSize();
 }
 
 bool CxSkinButton::event(QEvent* e)

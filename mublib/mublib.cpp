@@ -74,13 +74,19 @@ uint8_t DetectCard(MUBContextImpl* c)
             }
         }
     }
+    // A card gone or replaced lets go of its recording: an open file would keep a
+    // pulled card's file system busy, and reads must not go on from a card not there.
+    const uint64_t key = root.empty() ? 0 : mub::CardKey(root) | 1;  // never 0 for a card
+    if (c->lastKey != 0 && key != c->lastKey) {
+        c->reader.Close();
+        c->keyCount = 0;
+    }
     if (root.empty()) {
         c->lastKey = 0;
         c->lastId = 0;
         c->lastRoot.clear();
         return 0;
     }
-    const uint64_t key = mub::CardKey(root) | 1;  // never 0, which means "none"
     if (key != c->lastKey) {
         uint8_t id = 0;
         for (int i = 0; i < 8; ++i) {

@@ -1,5 +1,6 @@
 #include "res/skin.h"
 
+#include <QGuiApplication>
 #include <QHash>
 #include <QPixmapCache>
 
@@ -59,14 +60,28 @@ QString SkinImagePath(int id)
     return Table().paths.value(id);
 }
 
-QImage LoadSkinImage(int id)
+QImage LoadSkinImage(int id, qreal pixelRatio)
 {
     const QString path = SkinImagePath(id);
     if (path.isEmpty()) {
         return {};
     }
     InitSkinResources();
+    if (pixelRatio > 1.0) {
+        // Drawn at twice the pixels: sharp at ratio 2, and scaled down smoothly in between.
+        QImage sharp(QString(path).replace(QLatin1String(".png"), QLatin1String("@2x.png")));
+        if (!sharp.isNull()) {
+            sharp.setDevicePixelRatio(2.0);
+            return sharp;
+        }
+    }
     return QImage(path);
+}
+
+qreal SkinPixelRatio()
+{
+    const auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    return app != nullptr ? app->devicePixelRatio() : 1.0;
 }
 
 QPixmap LoadSkinBitmap(int id)
@@ -76,16 +91,18 @@ QPixmap LoadSkinBitmap(int id)
     if (path.isEmpty()) {
         return {};
     }
+    const qreal ratio = SkinPixelRatio();
+    const QString key = ratio > 1.0 ? path + QLatin1String("@2x") : path;
     QPixmap pm;
-    if (QPixmapCache::find(path, &pm)) {
+    if (QPixmapCache::find(key, &pm)) {
         return pm;
     }
-    const QImage img = LoadSkinImage(id);
+    const QImage img = LoadSkinImage(id, ratio);
     if (img.isNull()) {
         return {};
     }
     pm = QPixmap::fromImage(img);
-    QPixmapCache::insert(path, pm);
+    QPixmapCache::insert(key, pm);
     return pm;
 }
 

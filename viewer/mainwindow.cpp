@@ -8,9 +8,11 @@
 #include "res/resid.h"
 #include "res/skin.h"
 #include "res/strings.h"
+#include "viewer/ch3dlg.h"
 #include "viewer/pictureview.h"
 #include "viewer/skinctl.h"
 #include "viewer/timeline.h"
+#include "viewer/zoomdlg.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -19,16 +21,10 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScreen>
 #include <QTreeWidget>
-#include <QWindow>
 #include <cstdio>
 
 namespace {
-
-// Size of the background bitmap; the window takes it.
-constexpr int kBackgroundWidth = 975;
-constexpr int kBackgroundHeight = 736;
 
 // The fonts' face name; the system substitutes a fixed-width face when it lacks it.
 const char* const kFontFace = "굴림체";
@@ -102,11 +98,8 @@ bool CSamplePlayerDlg::OnInitDialog()
     InitTelemetryDisplay();
 
     m_background = LoadSkinBitmap(IDB_MAIN_BG);
-    setFixedSize(kBackgroundWidth, kBackgroundHeight);
-    // Where the window system places windows itself (Wayland), this asks for nothing.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    setFixedSize(kBackgroundSize);
+    CentreOnScreen();
 
     m_graph->SetRange(200, 50);
     m_graph->SetStep(13);
@@ -208,7 +201,7 @@ void CSamplePlayerDlg::InitControls()
     m_playerStarted = m_player.Start(m_front->Sink(), m_rear->Sink());
     StartCardWatch();
     m_layoutMode = 1;
-    m_frontPos = m_rearPos = m_mapPos = 0;
+    m_places = {};
 
     PlaceWidget(IDC_POSITION, 92, 432, 390, 14, -1);
     PlaceWidget(IDC_VOLUME, 715, 474, 75, 14, -1);
@@ -232,6 +225,11 @@ void CSamplePlayerDlg::InitControls()
     Bind(IDC_VIEW_MAP, &CSamplePlayerDlg::OnViewMap);
     Bind(IDC_VIEW_TWO, &CSamplePlayerDlg::OnViewTwo);
     Bind(IDC_MIRROR, &CSamplePlayerDlg::OnMirror);
+    Bind(IDC_MAP_ENLARGE, &CSamplePlayerDlg::OnMapEnlarge);
+    Bind(IDC_FULLSCREEN, &CSamplePlayerDlg::OnFullScreen);
+    Bind(IDC_RESTORE, &CSamplePlayerDlg::OnRestore);
+    Bind(IDC_CH3, &CSamplePlayerDlg::OnCh3);
+    Bind(IDC_ZOOM, &CSamplePlayerDlg::OnZoom);
     Bind(IDC_SETTINGS, &CSamplePlayerDlg::OnSettings);
     Bind(IDC_CAPTURE, &CSamplePlayerDlg::OnCapture);
     Bind(IDC_EXPORT, &CSamplePlayerDlg::OnExport);
@@ -334,6 +332,7 @@ void CSamplePlayerDlg::OnQuit()
     if (answer == QMessageBox::Yes) {
         close();
     }
+    DestroyThirdWindow();
 }
 
 void CSamplePlayerDlg::closeEvent(QCloseEvent* e)
@@ -362,6 +361,9 @@ void CSamplePlayerDlg::OnDestroy()
         m_player.Shutdown();
         m_playerStarted = false;
     }
+    // Nothing paints into their pictures any more; closing the viewer closes them too.
+    m_ch3.reset();
+    m_zoom.reset();
     if (m_mubContext != nullptr) {
         ReleaseLibraryContext(m_mubContext);
         m_mubContext = nullptr;
@@ -393,6 +395,14 @@ bool CSamplePlayerDlg::event(QEvent* e)
                 // since) must not step to another row.
                 if (msg->wParam() == m_openSerial) {
                     OnMediaEnd();
+                }
+                return true;
+            case WM_CH3_RETURN:
+                // A return asked for a recording that is no longer shown is dropped.
+                if (m_openSerial != 0 && msg->wParam() == m_openSerial) {
+                    OnThirdReturn();
+                } else if (m_ch3) {
+                    m_ch3->ClearReturned();
                 }
                 return true;
             case WM_SLIDER_SETTLED:
@@ -438,27 +448,21 @@ bool CSamplePlayerDlg::eventFilter(QObject* watched, QEvent* e)
 
 void CSamplePlayerDlg::mousePressEvent(QMouseEvent* e)
 {
-    // The frameless window is dragged by its background, except in full screen. The window
-    // system moves it where it can (under Wayland nothing else can); where it cannot, as on
-    // X11 without a window manager, the window follows the mouse.
-    if (e->button() == Qt::LeftButton && m_layoutMode != 2) {
-        QWindow* handle = windowHandle();
-        m_dragging = handle == nullptr || !handle->startSystemMove();
-        m_dragOffset = e->globalPosition().toPoint() - frameGeometry().topLeft();
+    // The frameless window is dragged by its background, except in full screen.
+    if (m_layoutMode != 2) {
+        m_drag.Press(this, e);
     }
     QWidget::mousePressEvent(e);
 }
 
 void CSamplePlayerDlg::mouseMoveEvent(QMouseEvent* e)
 {
-    if (m_dragging && (e->buttons() & Qt::LeftButton)) {
-        move(e->globalPosition().toPoint() - m_dragOffset);
-    }
+    m_drag.Move(this, e);
     QWidget::mouseMoveEvent(e);
 }
 
 void CSamplePlayerDlg::mouseReleaseEvent(QMouseEvent* e)
 {
-    m_dragging = false;
+    m_drag.Release();
     QWidget::mouseReleaseEvent(e);
 }

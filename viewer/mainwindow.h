@@ -12,12 +12,15 @@
 #include "formats/telemetry.h"
 #include "viewer/exportjob.h"
 #include "viewer/graphstatic.h"
+#include "viewer/videoplaces.h"
 #include "viewer/viewerconfig.h"
+#include "viewer/windowdrag.h"
 
 #include <QFont>
 #include <QPixmap>
 #include <QPoint>
 #include <QRect>
+#include <QSize>
 #include <QWidget>
 #include <atomic>
 #include <functional>
@@ -33,6 +36,8 @@ class QTreeWidgetItem;
 class CLangModule;
 class CPictureView;
 class CProgressDlg;
+class CCH3Dlg;
+class CZoomDlg;
 class CMapView;
 
 // Control ids of the main dialog.
@@ -128,6 +133,8 @@ public:
 private:
     viewer::ExportNotice m_notice;
 };
+// The background bitmap's size; the window in the normal layout takes it.
+constexpr QSize kBackgroundSize(975, 736);
 
 // Playback timer id and period.
 constexpr int kPlaybackTimerId = 100;
@@ -200,7 +207,7 @@ public:
     // Button 377 and F3: pauses, then edits the camera's configuration on the card.
     void OnSettings();
 
-    // ---- video presentation (mainwindow_video.cpp)
+    // ---- video presentation (mainwindow_video.cpp, mainwindow_layout.cpp)
     void SwapChannels();
     void ApplyVideoLayout();
     void ApplyWindowLayout(int mode);
@@ -208,18 +215,29 @@ public:
     void OnSwap();
     void OnViewMap();
     void OnViewTwo();
+    void OnMapEnlarge();
+    void OnFullScreen();
+    void OnRestore();
+    void OnCh3();
+    void OnZoom();
     void OnMirror();
+    // WM_CH3_RETURN: the third-channel window gives its picture back.
+    void OnThirdReturn();
     // Channels of the open recording (the player's ChannelCount); 1 while nothing is open.
     int LoadedChannelCount(int* extra);
-    int FrontPlace() const { return m_frontPos; }
-    int RearPlace() const { return m_rearPos; }
-    int MapPlace() const { return m_mapPos; }
+    int FrontPlace() const { return m_places.front; }
+    int RearPlace() const { return m_places.rear; }
+    int MapPlace() const { return m_places.map; }
+    int LayoutMode() const { return m_layoutMode; }
+    // The full-screen picture rectangle of the latest layout.
+    QRect FullPictureRect() const { return m_fullRect; }
+    // Null until first used, and again once destroyed.
+    CCH3Dlg* ThirdWindow() const { return m_ch3.get(); }
+    CZoomDlg* ZoomWindow() const { return m_zoom.get(); }
 
     // ---- still capture (mainwindow_capture.cpp)
     // Button 378: saves the pictures shown as JPEG files named after a chosen base name.
     void OnCapture();
-    // Whether the third-channel window is shown; tests and the presentation decide.
-    void SetThirdWindowProbe(std::function<bool()> probe) { m_thirdWindowProbe = std::move(probe); }
 
     // ---- export (mainwindow_export.cpp)
     // Button 431: exports the ticked rows into a chosen folder on the export worker.
@@ -248,6 +266,9 @@ public:
     CGraphStatic::SeriesHandle Series(int axis) const { return m_series[axis]; }
     CPictureView* FrontView() const { return m_front; }
     CPictureView* RearView() const { return m_rear; }
+    CPictureView* ThirdView() const { return m_third; }
+    // The export sets it while it runs; checks set it to see that commands wait.
+    void SetExportBusy(bool busy) { m_busy = busy; }
     QWidget* Control(int id) const;
     const std::string& ConfigDir() const { return m_configFolder; }
     // How often each vehicle-signal control was redrawn (set) since start.
@@ -261,6 +282,8 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
 private:
@@ -301,6 +324,16 @@ private:
     void PlaceWidget(int id, int x, int y, int w, int h, int show /* 1 show, 0 hide, -1 keep */);
     void MoveInto(QWidget* w, int x, int y, int width, int height);
     void MoveInto(QWidget* w, const QRect& place);
+    viewer::ChannelSet OpenChannels();
+    // The map-enlarge command without the busy check (full screen runs it too).
+    void MapEnlarge();
+    void ResetTimeTextsIfStopped();
+    void CentreOnScreen();
+    // Hands the third channel to the main window's picture, then destroys the window.
+    void DestroyThirdWindow();
+    // Puts a shown third-channel window the user has not dragged beside the main window.
+    void DockThirdWindow();
+    // mainwindow_layout.cpp
     void ComputeFullScreenRect();
     // Flips the rear (and third) picture by the mirror box; clears the box when the open
     // recording has no second picture.
@@ -361,14 +394,13 @@ private:
     // card changed. Atomic, as the worker's side of the flag lives on another thread.
     std::atomic<bool> m_busy{false};
     int m_layoutMode = 1;
-    int m_frontPos = 0;
-    int m_rearPos = 0;
-    int m_mapPos = 0;
-    int m_fullX = 0, m_fullY = 0, m_fullW = 0, m_fullH = 0;
+    viewer::VideoPlaces m_places;
+    QRect m_fullRect;    // the full-screen picture rectangle
+    QSize m_fullClient;  // the client size it was computed from
+    QRect m_normalRect;  // the window's rectangle before full screen
     int m_timerId = 0;
     int m_shownSamples = 0;  // G-sensor samples the chart shows
-    bool m_dragging = false;
-    QPoint m_dragOffset;
+    CWindowDrag m_drag;
     int m_primaryLanguage = 0;
 
     QPixmap m_background;
@@ -386,8 +418,6 @@ private:
     QWidget* m_mapView = nullptr;  // a CMapView
     int m_signalUpdates[16] = {};  // by id - IDC_SIG_TURN
 
-    std::function<bool()> m_thirdWindowProbe;
-
     // Export: the worker reads with a parser of its own; both outlive nothing they use
     // (the worker is stopped in OnDestroy before the library context goes).
     CMUBParser m_exportParser;
@@ -397,4 +427,7 @@ private:
     int m_exportCount = 0;
     std::string m_exportFolder;
     std::vector<viewer::ExportOutcome> m_exportOutcomes;
+    // Top-level windows of their own, owned here; destroyed after the engine stops.
+    std::unique_ptr<CCH3Dlg> m_ch3;
+    std::unique_ptr<CZoomDlg> m_zoom;
 };

@@ -2,6 +2,7 @@
 #include "formats/checksums.h"
 #include "res/strings.h"
 #include "viewer/capture.h"
+#include "viewer/ch3dlg.h"
 #include "viewer/mainwindow.h"
 
 #include <QDir>
@@ -20,7 +21,7 @@ const char* const kCaptureFilter = "jpeg file (*.jpg)";
 
 bool CSamplePlayerDlg::ThirdWindowVisible() const
 {
-    return m_thirdWindowProbe && m_thirdWindowProbe();
+    return m_ch3 && m_ch3->isVisible();
 }
 
 QString CSamplePlayerDlg::AskCapturePath(const QString& suggested)

@@ -119,7 +119,7 @@ void CSamplePlayerDlg::OnCardChanged()
     }
     m_busy = false;
     m_list->clear();
-    m_frontPos = m_rearPos = m_mapPos = 0;
+    m_places = {};
     Control(IDC_MAP_ENLARGE)->setEnabled(false);
     viewer::SetSliderPos(Control(IDC_POSITION), 0);
     m_telemetry.Samples().Clear();

@@ -7,13 +7,6 @@
 
 #include <cstdio>
 
-namespace {
-
-// Where the map waits, unseen, until the video places show it.
-const QRect kMapHidden(650, 268, 0, 0);
-
-}  // namespace
-
 CMapView* CSamplePlayerDlg::MapView() const
 {
     return static_cast<CMapView*>(m_mapView);
@@ -23,7 +16,7 @@ void CSamplePlayerDlg::InitMapView()
 {
     auto* map = new CMapView(this);
     SetControlId(map, IDC_MAP);
-    map->setGeometry(kMapHidden);
+    map->setGeometry(viewer::kMapHidden);
     map->Navigate(QUrl("about:blank"));
     map->SetConfig(viewer::LoadMapConfig(m_configFolder));
     if (!map->Config().problem.empty()) {
@@ -36,7 +29,7 @@ void CSamplePlayerDlg::LoadMapPage()
 {
     m_primaryLanguage = UserPrimaryLanguage();
     MapView()->LoadMapPage(m_primaryLanguage);
-    m_mapView->setGeometry(kMapHidden);
+    m_mapView->setGeometry(viewer::kMapHidden);
 }
 
 void CSamplePlayerDlg::DrawCurrent(const CGPSData& fix)

@@ -1,5 +1,6 @@
 // Main window: the transport, the time slider and labels, the playback tick and the keyboard.
 #include "controls/winevent.h"
+#include "viewer/ch3dlg.h"
 #include "viewer/library.h"
 #include "viewer/mainwindow.h"
 #include "viewer/pictureview.h"
@@ -99,20 +100,15 @@ bool CSamplePlayerDlg::OpenAndPlay(const std::string& entry)
     viewer::SetSliderRange(Control(IDC_POSITION), 0, static_cast<int>(m_totalSeconds));
     UpdateTimeLabels(0, m_totalSeconds);
 
-    m_frontPos = 1;
-    m_rearPos = 0;
-    m_mapPos = 0;
+    m_places = viewer::OpenedPlaces(OpenChannels());
+    // The map waits hidden until the places show it.
+    m_mapView->hide();
     OpenRoute(path);
     LoadMapPage();
     Control(IDC_VIEW_MAP)->setEnabled(false);
     Control(IDC_VIEW_TWO)->setEnabled(false);
     Control(IDC_MAP_ENLARGE)->setEnabled(false);
 
-    int extra = 0;
-    const int channels = LoadedChannelCount(&extra);
-    if (channels >= 2 && !(channels == 2 && extra == 1)) {
-        m_rearPos = 2;
-    }
     ApplyMirror();
     StartPlaybackTimer();
     ApplyVideoLayout();
@@ -191,9 +187,12 @@ void CSamplePlayerDlg::OnStop()
             viewer::SetChecked(Control(id), false);
         }
         ApplyMirror();
-        m_frontPos = m_rearPos = m_mapPos = 0;
+        m_places = {};
     }
     update();
+    if (m_ch3) {
+        m_ch3->update();
+    }
 }
 
 void CSamplePlayerDlg::OnNext()
@@ -306,6 +305,7 @@ void CSamplePlayerDlg::OnMediaEnd()
     viewer::SetSliderPos(slider, second);
     slider->update();
     UpdateTimeLabels(second, m_totalSeconds);
+    DockThirdWindow();
     OnNext();
 }
 
@@ -360,7 +360,11 @@ bool CSamplePlayerDlg::OnKeyDown(int key, const QPoint& globalPos)
     switch (key) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            // Full screen and restore come later; the key is taken.
+            if (m_layoutMode == viewer::kLayoutNormal) {
+                OnFullScreen();
+            } else {
+                OnRestore();
+            }
             break;
         case Qt::Key_Space:
             if (PlayVisible() && RowCount() > 0) {

@@ -1,25 +1,25 @@
-// Main window: where the video channels and the map appear, the normal layout, the
-// background paint and the rear mirror.
+// Main window: where the video channels and the map appear, the view commands, full screen
+// and restore, the third-channel and zoom windows, the background paint and the rear
+// mirror. The rules are in videoplaces.h; this unit applies them to the widgets.
 #include "controls/controlid.h"
+#include "res/resid.h"
+#include "res/skin.h"
+#include "viewer/ch3dlg.h"
 #include "viewer/mainwindow.h"
 #include "viewer/pictureview.h"
 #include "viewer/skinctl.h"
+#include "viewer/zoomdlg.h"
 
-#include <QAbstractButton>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
+#include <QScreen>
 #include <QTreeWidget>
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
 namespace {
 
-// Places of the normal layout.
-const QRect kMainPlace(4, 64, 640, 360);
-const QRect kSidePlace(650, 268, 320, 180);
-const QRect kSidePlaceRear(650, 270, 320, 180);
-const QRect kMapHidden(650, 268, 0, 0);
+constexpr int kStateStopped = 2;
 
 viewer::CheckRef Box(QWidget* w)
 {
@@ -54,41 +54,35 @@ void CSamplePlayerDlg::PlaceWidget(int id, int x, int y, int w, int h, int show)
     }
 }
 
+int CSamplePlayerDlg::LoadedChannelCount(int* extra)
+{
+    // The player keeps the last recording's name after Stop (and after the card is gone),
+    // so with nothing open the window does not ask it.
+    if (m_openSerial == 0) {
+        return 1;
+    }
+    return m_player.ChannelCount(extra);
+}
+
+viewer::ChannelSet CSamplePlayerDlg::OpenChannels()
+{
+    int extra = 0;
+    const int count = LoadedChannelCount(&extra);
+    return {count, extra == 1};
+}
+
+// ---- the view commands
+
 void CSamplePlayerDlg::SwapChannels()
 {
-    if (m_mapPos == 0) {
-        if (m_frontPos == 1) {
-            m_frontPos = 2;
-            m_rearPos = 1;
-        } else if (m_frontPos == 2) {
-            m_frontPos = 1;
-            m_rearPos = 2;
-        }
-    } else if (m_mapPos == 1) {
-        if (m_frontPos == 2) {
-            m_frontPos = 0;
-            m_rearPos = 2;
-        } else if (m_rearPos == 2) {
-            m_rearPos = 0;
-            m_frontPos = 2;
-        }
-    } else if (m_mapPos == 2) {
-        if (m_frontPos == 1) {
-            m_frontPos = 0;
-            m_rearPos = 1;
-        } else if (m_rearPos == 1) {
-            m_rearPos = 0;
-            m_frontPos = 1;
-        }
-    }
+    viewer::SwapChannels(&m_places);
 }
 
 void CSamplePlayerDlg::OnSwap()
 {
     std::printf("OnBnClickedButtonChangeView()\n");
     std::fflush(stdout);
-    int extra = 0;
-    if (m_busy || LoadedChannelCount(&extra) < 2) {
+    if (m_busy || OpenChannels().count < 2) {
         return;
     }
     SwapChannels();
@@ -97,48 +91,41 @@ void CSamplePlayerDlg::OnSwap()
 
 void CSamplePlayerDlg::OnViewMap()
 {
-    int extra = 0;
-    if (m_busy || LoadedChannelCount(&extra) < 2) {
-        Box(Control(IDC_VIEW_MAP))->setChecked(m_mapPos == 2);
+    // A box that was clicked checks itself: where the command does not act, it shows the
+    // state again.
+    if (m_busy || !viewer::ViewMap(&m_places, OpenChannels())) {
+        Box(Control(IDC_VIEW_MAP))->setChecked(m_places.map == viewer::kPlaceSide);
         return;
     }
     Box(Control(IDC_VIEW_TWO))->setChecked(false);
     Box(Control(IDC_VIEW_MAP))->setChecked(true);
-    if (m_mapPos == 1) {
-        m_frontPos = 0;
-        m_rearPos = 2;
-    } else {
-        m_mapPos = 2;
-        if (m_frontPos == 2) {
-            m_frontPos = 0;
-        }
-        if (m_rearPos == 2) {
-            m_rearPos = 0;
-        }
-    }
     ApplyVideoLayout();
 }
 
 void CSamplePlayerDlg::OnViewTwo()
 {
-    int extra = 0;
-    const int channels = LoadedChannelCount(&extra);
-    if (m_busy || channels < 2 || (channels == 2 && extra == 1)) {
-        Box(Control(IDC_VIEW_TWO))->setChecked(m_frontPos == 2 || m_rearPos == 2);
+    if (m_busy || !viewer::ViewTwo(&m_places, OpenChannels())) {
+        Box(Control(IDC_VIEW_TWO))
+            ->setChecked(m_places.front == viewer::kPlaceSide || m_places.rear == viewer::kPlaceSide);
         return;
     }
     Box(Control(IDC_VIEW_TWO))->setChecked(true);
     Box(Control(IDC_VIEW_MAP))->setChecked(false);
-    if (m_mapPos == 1) {
-        m_frontPos = 1;
-        m_rearPos = 2;
-    } else if (m_frontPos == 1) {
-        m_rearPos = 2;
-    } else if (m_rearPos == 1) {
-        m_frontPos = 2;
-    }
-    m_mapPos = 0;
     ApplyVideoLayout();
+}
+
+void CSamplePlayerDlg::OnMapEnlarge()
+{
+    if (!m_busy) {
+        MapEnlarge();
+    }
+}
+
+void CSamplePlayerDlg::MapEnlarge()
+{
+    if (viewer::MapEnlarge(&m_places, OpenChannels())) {
+        ApplyVideoLayout();
+    }
 }
 
 void CSamplePlayerDlg::OnMirror()
@@ -161,196 +148,230 @@ void CSamplePlayerDlg::ApplyMirror()
     m_player.SetFlipMode(2, extra == 1 ? mode : 0);
 }
 
-int CSamplePlayerDlg::LoadedChannelCount(int* extra)
-{
-    // The player keeps the last recording's name after Stop (and after the card is gone),
-    // so with nothing open the window does not ask it.
-    if (m_openSerial == 0) {
-        return 1;
-    }
-    return m_player.ChannelCount(extra);
-}
+// ---- what shows where
 
 void CSamplePlayerDlg::SetThirdChannelAvailable(bool available)
 {
     Control(IDC_CH3)->setEnabled(available);
+    if (!m_ch3) {
+        return;
+    }
+    if (available) {
+        m_ch3->ShowPicture();
+    } else {
+        m_ch3->hide();
+    }
 }
 
 void CSamplePlayerDlg::ApplyVideoLayout()
 {
-    Box(Control(IDC_VIEW_MAP))->setChecked(false);
-    int extra = 0;
-    const int channels = LoadedChannelCount(&extra);
-    QWidget* swap = Control(IDC_SWAP);
-    if (channels == 1) {
-        swap->setEnabled(false);
+    const bool hasGps = m_telemetry.Samples().GPSCount() > 0;
+    const viewer::VideoLayout plan =
+        viewer::PlanVideoLayout(m_places, OpenChannels(), hasGps, m_layoutMode, m_fullRect);
+    if (plan.swapEnabled) {
+        Control(IDC_SWAP)->setEnabled(*plan.swapEnabled);
+    }
+    if (plan.viewBoxesDisabled) {
         Control(IDC_VIEW_TWO)->setEnabled(false);
         Control(IDC_VIEW_MAP)->setEnabled(false);
-        SetThirdChannelAvailable(false);
-    } else {
-        SetThirdChannelAvailable(extra == 1);
-        // Front and third only (E): no rear picture to swap with, whatever played before.
-        swap->setEnabled(channels > 2 || (channels == 2 && extra == 0));
     }
+    SetThirdChannelAvailable(plan.thirdAvailable);
+
+    const std::pair<QWidget*, const viewer::Placement*> placements[] = {
+        {m_front, &plan.front}, {m_rear, &plan.rear}, {m_third, &plan.third}, {m_mapView, &plan.map}};
+    for (const auto& [widget, placement] : placements) {
+        if (placement->rect && widget->geometry() != *placement->rect) {
+            MoveInto(widget, *placement->rect);
+        }
+        widget->setVisible(placement->shown);
+    }
+
     auto viewTwo = Box(Control(IDC_VIEW_TWO));
     auto viewMap = Box(Control(IDC_VIEW_MAP));
-
-    if (m_layoutMode == 1) {
-        m_third->hide();
-        switch (m_frontPos) {
-            case 1:
-                MoveInto(m_front, kMainPlace);
-                m_front->show();
-                break;
-            case 2:
-                MoveInto(m_front, kSidePlace);
-                m_front->show();
-                viewTwo->setChecked(true);
-                break;
-            default:
-                m_front->hide();
-                viewTwo->setChecked(false);
-                break;
-        }
-        if (channels < 2) {
-            m_rear->hide();
-        } else {
-            switch (m_rearPos) {
-                case 1:
-                    MoveInto(m_rear, kMainPlace);
-                    m_rear->show();
-                    break;
-                case 2:
-                    MoveInto(m_rear, kSidePlaceRear);
-                    m_rear->show();
-                    viewTwo->setChecked(true);
-                    break;
-                default:
-                    m_rear->hide();
-                    m_mapView->setGeometry(kMapHidden);
-                    viewTwo->setChecked(false);
-                    break;
-            }
-        }
-        switch (m_mapPos) {
-            case 1:
-                MoveInto(m_mapView, kMainPlace);
-                if (m_frontPos == 2) {
-                    viewTwo->setChecked(true);
-                    viewMap->setChecked(false);
-                } else if (m_rearPos == 2) {
-                    viewTwo->setChecked(false);
-                    viewMap->setChecked(true);
-                }
-                viewTwo->update();
-                viewMap->update();
-                break;
-            case 2:
-                if (m_telemetry.Samples().GPSCount() > 0) {
-                    MoveInto(m_mapView, kSidePlace);
-                }
-                viewMap->setChecked(true);
-                break;
-            default:
-                m_mapView->setGeometry(kMapHidden);
-                viewMap->setChecked(false);
-                break;
-        }
+    if (plan.viewTwoChecked) {
+        viewTwo->setChecked(*plan.viewTwoChecked);
     }
+    viewMap->setChecked(plan.viewMapChecked);
+    viewTwo->update();
+    viewMap->update();
+    // Nothing waits for the pictures here: each repaints itself when the engine next
+    // presents into it at its new size.
     update();
 }
 
-void CSamplePlayerDlg::ComputeFullScreenRect()
+// ---- full screen and restore
+
+void CSamplePlayerDlg::ResetTimeTextsIfStopped()
 {
-    const int W = width();
-    const int H = height();
-    int w = 0;
-    int h = 0;
-    if (W < 2048 || H < 1260) {
-        h = H - 180;
-        w = static_cast<int>(h * 1.89);
-        while (W - 20 < w && h > 0) {
-            h -= 10;
-            w = static_cast<int>(h * 1.89);
-        }
-        h -= h % 8;
-        w -= w % 8;
-    } else {
-        w = 2048;
-        h = 1080;
+    if (m_player.PlayState() == kStateStopped) {
+        static_cast<QLabel*>(Control(IDC_CURTIME))->setText("00:00:00");
+        static_cast<QLabel*>(Control(IDC_TOTALTIME))->setText("00:00:00");
     }
-    int x = (W - w) / 2;
-    int y = (H - h - 100) / 2;
-    x -= x % 8;
-    y -= y % 8;
-    m_fullX = x;
-    m_fullY = y;
-    m_fullW = w;
-    m_fullH = h;
-    std::printf("Width => %d, Hight => %d, X => %d, Y => %d\n", W, H, x, y);
-    std::fflush(stdout);
 }
 
-void CSamplePlayerDlg::ApplyWindowLayout(int mode)
+void CSamplePlayerDlg::CentreOnScreen()
 {
-    ComputeFullScreenRect();
-    if (mode == 1) {
-        PlaceWidget(IDC_GRAPH, 30, 620, 760, 104, 1);
-        PlaceWidget(IDC_ZOOM, 431, 471, 21, 21, 1);
-        PlaceWidget(IDC_SETTINGS, 546, 471, 21, 21, 1);
-        PlaceWidget(IDC_MIRROR, 599, 470, 30, 23, 1);
-        PlaceWidget(IDC_CAPTURE, 484, 472, 30, 20, 1);
-        PlaceWidget(IDC_FULLSCREEN, 922, 5, 25, 25, 1);
-        PlaceWidget(IDC_MINIMIZE, 898, 5, 25, 25, -1);
-        PlaceWidget(IDC_CH3, 817, 5, 76, 25, 1);
-        PlaceWidget(IDC_QUIT, 946, 5, 25, 25, -1);
-        PlaceWidget(IDC_SWAP, 326, 38, 161, 24, 1);
-        PlaceWidget(IDC_MAP_ENLARGE, 485, 38, 161, 24, 1);
-        PlaceWidget(IDC_VIEW_TWO, 650, 246, 161, 24, 1);
-        PlaceWidget(IDC_VIEW_MAP, 809, 246, 161, 24, 1);
-        const int categories[] = {IDC_CAT_DRIVING, IDC_CAT_EVENT, IDC_CAT_MOTION, IDC_CAT_MANUAL,
-                                  IDC_CAT_ALL};
-        for (int i = 0; i < 5; ++i) {
-            PlaceWidget(categories[i], 650 + 64 * i, 38, 65, 24, 1);
-        }
-        PlaceWidget(IDC_EXPORT, 825, 218, 117, 20, 1);
-        PlaceWidget(IDC_SELECT_ALL, 650, 218, 117, 20, 0);
-        PlaceWidget(IDC_OPEN, 28, 473, 19, 17, 1);
-        PlaceWidget(IDC_STOP, 87, 474, 15, 17, -1);
-        PlaceWidget(IDC_PRE, 137, 473, 31, 17, -1);
-        PlaceWidget(IDC_BACK10, 198, 473, 25, 16, -1);
-        PlaceWidget(IDC_PLAY, 261, 473, 15, 17, -1);
-        PlaceWidget(IDC_PAUSE, 261, 473, 15, 17, -1);
-        PlaceWidget(IDC_FWD10, 313, 473, 25, 16, -1);
-        PlaceWidget(IDC_NEXT, 368, 473, 31, 17, -1);
-        PlaceWidget(IDC_POSITION, 92, 432, 410, 14, -1);
-        PlaceWidget(IDC_VOLUME, 715, 474, 81, 14, 1);
-        PlaceWidget(IDC_BRIGHTNESS, 864, 474, 81, 14, 1);
-        PlaceWidget(IDC_INERT, 832, 472, 24, 25, -1);
-        PlaceWidget(IDC_MUTE, 684, 472, 27, 22, -1);
-        PlaceWidget(IDC_CURTIME, 25, 433, 56, 14, -1);
-        PlaceWidget(IDC_TOTALTIME, 495, 433, 56, 14, -1);
-        PlaceWidget(IDC_SPEED, 580, 433, 56, 14, -1);
-        Control(IDC_RESTORE)->hide();
-        m_list->show();
-        for (int id = IDC_SIG_TURN; id <= IDC_LABEL_LAST; ++id) {
-            if (QWidget* w = Control(id)) {
-                w->show();
-            }
-        }
-        m_list->update();
+    // Where the window system places windows itself (Wayland), this asks for nothing.
+    const QScreen* on = screen();
+    if (on == nullptr) {
+        on = QGuiApplication::primaryScreen();
     }
-    for (int id : {IDC_SWAP, IDC_MAP_ENLARGE, IDC_VIEW_MAP, IDC_VIEW_TWO}) {
-        Control(id)->setEnabled(false);
+    if (on != nullptr) {
+        move(on->availableGeometry().center() - rect().center());
     }
-    update();
 }
+
+void CSamplePlayerDlg::OnFullScreen()
+{
+    if (m_busy) {
+        return;
+    }
+    if (m_layoutMode == viewer::kLayoutNormal) {
+        m_normalRect = frameGeometry();
+        // The screen the window is on, not the first one.
+        const QScreen* on = screen();
+        m_layoutMode = viewer::kLayoutFull;
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        if (on != nullptr) {
+            // Without a window manager nothing would act on the maximised state alone.
+            setGeometry(on->availableGeometry());
+        }
+        showMaximized();
+        m_background = QPixmap();
+        if (m_places.map == viewer::kPlaceMain) {
+            // A video channel takes the main place.
+            MapEnlarge();
+        }
+    }
+    ResetTimeTextsIfStopped();
+    ApplyWindowLayout(m_layoutMode);
+    ApplyVideoLayout();
+}
+
+void CSamplePlayerDlg::OnRestore()
+{
+    if (m_busy) {
+        return;
+    }
+    if (m_layoutMode == viewer::kLayoutFull) {
+        showNormal();
+        m_layoutMode = viewer::kLayoutNormal;
+    }
+    ResetTimeTextsIfStopped();
+    ApplyWindowLayout(m_layoutMode);
+    m_background = LoadSkinBitmap(IDB_MAIN_BG);
+    setFixedSize(kBackgroundSize);
+    CentreOnScreen();
+    ApplyVideoLayout();
+    if (m_currentRow < 0) {
+        SetThirdChannelAvailable(false);
+    }
+}
+
+void CSamplePlayerDlg::resizeEvent(QResizeEvent* e)
+{
+    // A window manager maximises after the fact: the full-screen layout follows the size
+    // the window got.
+    if (m_initialised && m_layoutMode == viewer::kLayoutFull && size() != m_fullClient) {
+        ApplyWindowLayout(m_layoutMode);
+        ApplyVideoLayout();
+    }
+    DockThirdWindow();
+    QWidget::resizeEvent(e);
+}
+
+void CSamplePlayerDlg::moveEvent(QMoveEvent* e)
+{
+    DockThirdWindow();
+    QWidget::moveEvent(e);
+}
+
+// ---- the third-channel window
+
+void CSamplePlayerDlg::DockThirdWindow()
+{
+    if (m_ch3 && m_ch3->isVisible() && !m_ch3->MovedByUser()) {
+        m_ch3->DockTo(frameGeometry());
+    }
+}
+
+void CSamplePlayerDlg::DestroyThirdWindow()
+{
+    if (!m_ch3) {
+        return;
+    }
+    // Once this returns the engine no longer paints into the window's picture.
+    m_player.SetThirdWindow(m_third->Sink());
+    m_ch3.reset();
+}
+
+void CSamplePlayerDlg::OnCh3()
+{
+    if (m_busy) {
+        return;
+    }
+    if (m_layoutMode == viewer::kLayoutFull) {
+        m_player.SetThirdWindow(m_third->Sink());
+        if (!m_third->isVisible()) {
+            SwapChannels();
+        }
+        m_front->hide();
+        m_rear->hide();
+        m_third->show();
+        return;
+    }
+    if (!m_ch3) {
+        m_ch3 = std::make_unique<CCH3Dlg>(this, [this] { return m_openSerial; });
+    }
+    if (m_ch3->isVisible()) {
+        m_ch3->hide();
+        return;
+    }
+    m_player.SetThirdWindow(m_ch3->Picture()->Sink());
+    m_ch3->ShowBeside(frameGeometry());
+}
+
+void CSamplePlayerDlg::OnThirdReturn()
+{
+    if (!m_ch3) {
+        return;
+    }
+    if (m_busy) {
+        m_ch3->ClearReturned();
+        return;
+    }
+    DestroyThirdWindow();
+    OnFullScreen();
+    m_front->hide();
+    m_rear->hide();
+    m_third->show();
+    SwapChannels();
+}
+
+// ---- the magnifier
+
+void CSamplePlayerDlg::OnZoom()
+{
+    if (m_busy) {
+        return;
+    }
+    m_zoom.reset();
+    m_zoom = std::make_unique<CZoomDlg>();
+    m_zoom->setGeometry(CZoomDlg::kPlace);
+    m_zoom->show();
+    m_zoom->update();
+}
+
+// ---- paint
 
 void CSamplePlayerDlg::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
-    p.drawPixmap(0, 0, m_background);
+    if (!m_background.isNull()) {
+        p.drawPixmap(0, 0, m_background);
+    }
     p.end();
     m_player.RedrawAll();
 }

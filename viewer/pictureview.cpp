@@ -46,6 +46,10 @@ QImage CPictureView::LatestImage() const
 
 void CPictureView::paintEvent(QPaintEvent*)
 {
+    // Moved to a screen of another pixel ratio: the next picture comes at the new size.
+    if (QSize(m_sink.Width(), m_sink.Height()) != DeviceSize()) {
+        SyncSink();
+    }
     QPainter p(this);
     CVipImgBase image;
     uint64_t serial = 0;
@@ -60,9 +64,18 @@ void CPictureView::paintEvent(QPaintEvent*)
     }
 }
 
+QSize CPictureView::DeviceSize() const
+{
+    // The engine scales each picture to the sink's size: in device pixels it stays sharp
+    // on a screen of a higher pixel ratio.
+    const qreal ratio = devicePixelRatioF();
+    return QSize(qRound(width() * ratio), qRound(height() * ratio));
+}
+
 void CPictureView::SyncSink()
 {
-    m_sink.SetSize(width(), height());
+    const QSize size = DeviceSize();
+    m_sink.SetSize(size.width(), size.height());
     m_sink.SetVisible(isVisible() && width() > 0 && height() > 0);
 }
 

@@ -33,6 +33,7 @@ private slots:
     void OnPicturePresented();
 
 private:
+    QSize DeviceSize() const;
     void SyncSink();
 
     CPictureSink m_sink;

@@ -1,5 +1,7 @@
 // Draws every skin image of the viewer from code and writes them, with a resource list, into a
 // folder: skingen <output folder>. Run by the build; the images are never edited by hand.
+// Each image is drawn twice: "name.png" and, for screens of device pixel ratio 2, "name@2x.png"
+// at twice the pixels, drawn from the same geometry so it stays sharp there.
 //
 // Buttons drawn with a key colour are painted over the exact part of the background they sit on,
 // then every pixel left unchanged becomes the key colour: edges blend with the real background and
@@ -48,6 +50,7 @@ constexpr QRgb kNearBlack = 0x010101;  // stands in for black content so it is n
 
 QString g_outDir;
 QStringList g_files;
+int g_scale = 1;  // pixels per unit of the geometry below: 1, or 2 for the "@2x" images
 
 QString FontFamily(const QString& set)
 {
@@ -83,7 +86,8 @@ QFont FitFont(const QString& text, double px, double maxWidth, int weight, const
 
 void Save(const QImage& img, const QString& name)
 {
-    const QString file = name + QStringLiteral(".png");
+    const QString file =
+        name + (g_scale == 1 ? QStringLiteral(".png") : QStringLiteral("@%1x.png").arg(g_scale));
     if (!img.save(QDir(g_outDir).filePath(file))) {
         std::fprintf(stderr, "skingen: cannot write %s\n", qPrintable(file));
         std::exit(1);
@@ -91,11 +95,19 @@ void Save(const QImage& img, const QString& name)
     g_files << file;
 }
 
+// An image of w x h units: painters draw on it in units whatever its scale.
 QImage NewImage(int w, int h, QColor fill = Qt::transparent)
 {
-    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    QImage img(w * g_scale, h * g_scale, QImage::Format_ARGB32_Premultiplied);
+    img.setDevicePixelRatio(g_scale);
     img.fill(fill);
     return img;
+}
+
+// The part of a drawn image under a place given in units.
+QImage PartOf(const QImage& img, const QRect& place)
+{
+    return img.copy(QRect(place.topLeft() * g_scale, place.size() * g_scale));
 }
 
 // Keyed copy: pixels that `drawn` left as they were in `under` take the key colour; content that
@@ -123,6 +135,7 @@ QImage KeyAgainst(const QImage& drawn, const QImage& under, QRgb key)
 QImage KeyFlatten(const QImage& argb, QColor matte, QRgb key)
 {
     QImage out(argb.size(), QImage::Format_RGB32);
+    out.setDevicePixelRatio(argb.devicePixelRatio());
     out.fill(matte);
     QPainter p(&out);
     p.drawImage(0, 0, argb);
@@ -216,17 +229,18 @@ struct TitleBar {
 // The body's gradient over the whole image, then the title bar with its rule, logo and titles.
 void WindowBackdrop(QPainter& p, const QImage& img, const TitleBar& bar)
 {
-    QLinearGradient bg(0, 0, 0, img.height());
+    const QSizeF size = img.deviceIndependentSize();
+    QLinearGradient bg(0, 0, 0, size.height());
     bg.setColorAt(0, kBgTop);
     bg.setColorAt(1, kBgBottom);
-    p.fillRect(img.rect(), bg);
+    p.fillRect(QRectF(QPointF(0, 0), size), bg);
 
     QLinearGradient tb(0, 0, 0, bar.height);
     tb.setColorAt(0, QColor(0x25, 0x29, 0x30));
     tb.setColorAt(1, QColor(0x1d, 0x20, 0x25));
-    p.fillRect(QRect(0, 0, img.width(), bar.height), tb);
+    p.fillRect(QRectF(0, 0, size.width(), bar.height), tb);
     p.setPen(QPen(QColor(0x2c, 0x31, 0x39), 1));
-    p.drawLine(QPointF(0, bar.height - 0.5), QPointF(img.width(), bar.height - 0.5));
+    p.drawLine(QPointF(0, bar.height - 0.5), QPointF(size.width(), bar.height - 0.5));
     Logo(p, bar.logo);
     p.setPen(kText);
     p.setFont(MakeFont(bar.titlePx, QFont::DemiBold));
@@ -636,7 +650,7 @@ QColor GlyphColor(int state, bool accentNormal = false)
 void KeyedButton(const char* name, const QImage& bg, const QRect& place,
                  const std::function<void(QPainter&, int)>& draw)
 {
-    const QImage under = bg.copy(place).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage under = PartOf(bg, place).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     for (int s = 0; s < 4; ++s) {
         QImage img = under;
         QPainter p(&img);
@@ -735,7 +749,7 @@ void OpaqueBox(const QString& name, const QImage& bg, const QRect& place,
                const std::function<void(QPainter&, int)>& draw)
 {
     for (int s = 0; s < 4; ++s) {
-        QImage img = bg.copy(place).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QImage img = PartOf(bg, place).convertToFormat(QImage::Format_ARGB32_Premultiplied);
         QPainter p(&img);
         p.setRenderHint(QPainter::Antialiasing);
         draw(p, s == kSkinFocus ? kSkinDisabled : s);
@@ -832,7 +846,7 @@ void SliderImages(const char* prefix, int w, int h, double trackH)
 void SignalPicture(const QString& name, const QImage& bg, const QRect& place,
                    const std::function<void(QPainter&)>& draw)
 {
-    const QImage under = bg.copy(place).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage under = PartOf(bg, place).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     QImage img = under;
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
@@ -1033,19 +1047,9 @@ void WriteQrc()
     out << "  </qresource>\n</RCC>\n";
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+// Every image at the current scale.
+void DrawSkin()
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: skingen <output folder>\n");
-        return 2;
-    }
-    g_outDir = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(g_outDir);
-
     const QImage bg = MainBackground();
     Save(bg, QStringLiteral("main_bg"));
     QImage ch3;
@@ -1058,8 +1062,7 @@ int main(int argc, char** argv)
     GlyphButton("btn_close", bg, QRect(946, 5, 25, 25), GlyphClose, false, false, kDanger);
     // restore shows in the full-screen layout only, over the black window
     {
-        QImage black(975, 736, QImage::Format_RGB32);
-        black.fill(Qt::black);
+        const QImage black = NewImage(975, 736, Qt::black).convertToFormat(QImage::Format_RGB32);
         GlyphButton("btn_restore", black, QRect(906, 5, 25, 25), GlyphRestore, false, false);
     }
     TextPill(
@@ -1187,7 +1190,25 @@ int main(int argc, char** argv)
         ViewBox(nm("view_two"), bg, QRect(650, 246, 161, 24), QString::fromUtf8(lc.viewTwo), set);
         ViewBox(nm("view_map"), bg, QRect(809, 246, 161, 24), QString::fromUtf8(lc.viewMap), set);
     }
+}
 
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: skingen <output folder>\n");
+        return 2;
+    }
+    g_outDir = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(g_outDir);
+
+    for (const int scale : {1, 2}) {
+        g_scale = scale;
+        DrawSkin();
+    }
     WriteQrc();
     return 0;
 }

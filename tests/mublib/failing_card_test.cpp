@@ -142,4 +142,39 @@ TEST_F(FailingCard, ExceptionsInsideBecomeErrorResults)
     EXPECT_EQ(count, script.size());
 }
 
+TEST_F(FailingCard, ACardTakenOutLetsGoOfItsRecording)
+{
+    // An open file would keep the pulled card's file system busy: it could not be unmounted.
+    auto filesOnCard = [&] {
+        int n = 0;
+        for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+            std::error_code ec;
+            n += std::filesystem::read_symlink(fd.path(), ec).string().rfind(root, 0) == 0 ? 1 : 0;
+        }
+        return n;
+    };
+    ASSERT_EQ(Select(), 1);
+    uint8_t t = 0xFF, s = 0xFF, f = 0xFF;
+    std::vector<uint8_t> buf(0x200000);
+    int size = static_cast<int>(buf.size());
+    ASSERT_EQ(MUB_ReadPacket(ctx, &t, &s, &f, &size, buf.data(), nullptr), MUB_READ_OK);
+    ASSERT_EQ(filesOnCard(), 1);
+
+    std::filesystem::rename(root, root + ".out");
+    uint8_t id = 0xFF;
+    EXPECT_EQ(MUB_GetCardId(ctx, &id), 0);
+    EXPECT_EQ(id, 0);
+    std::filesystem::rename(root + ".out", root);
+    EXPECT_EQ(filesOnCard(), 0);
+    size = static_cast<int>(buf.size());
+    EXPECT_EQ(MUB_ReadPacket(ctx, &t, &s, &f, &size, buf.data(), nullptr), MUB_READ_ERROR);
+
+    // Back in: it reads again once selected.
+    EXPECT_EQ(MUB_GetCardId(ctx, &id), 1);
+    ASSERT_EQ(Select(), 1);
+    size_t count = 0;
+    EXPECT_EQ(ReadToTheEnd(&count), MUB_READ_END);
+    EXPECT_EQ(count, script.size());
+}
+
 }  // namespace

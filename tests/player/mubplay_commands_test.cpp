@@ -2,9 +2,9 @@
 // commands at random intervals: it must end when told, in the state the commands left it,
 // with no end event it should not have sent. And a seek given on its command line lands.
 #include "engine/playerstate.h"
+#include "tests/player/sync_card.h"
 #include "tests/support/run_command.h"
 #include "tools/common/card.h"
-#include "tools/common/make_card.h"
 
 #include <gtest/gtest.h>
 
@@ -20,16 +20,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// The sync test's card: one minute, small pictures, so decoding never falls behind.
-constexpr const char* kCardArgs =
-    "--per-category 1 --letters D --duration 60 --front 160x96 --rear 160x96 --seed 11";
-
-std::string Card()
-{
-    return sample_card::MakeOnce(fs::path(MUB_BINARY_DIR) / "tools/mubcard/mubcard",
-                                 fs::path(MUB_BINARY_DIR) / "tests/player/sync_card", kCardArgs);
-}
 
 std::string Mubplay()
 {
@@ -55,7 +45,7 @@ std::string Field(const std::string& output, const std::string& key)
 
 TEST(MubplayCommands, ARandomStreamLeavesThePlayerInTheStateItAskedFor)
 {
-    const std::string card = Card();
+    const std::string card = SyncCard();
     ASSERT_FALSE(card.empty()) << "mubcard failed";
     const std::string name = LastRecordingOf(card, MUB_CATEGORY_DRIVING);
     ASSERT_FALSE(name.empty());
@@ -136,7 +126,7 @@ TEST(MubplayCommands, ARandomStreamLeavesThePlayerInTheStateItAskedFor)
 
 TEST(MubplayCommands, ASeekOnTheCommandLineStartsThere)
 {
-    const std::string card = Card();
+    const std::string card = SyncCard();
     ASSERT_FALSE(card.empty()) << "mubcard failed";
     const std::string name = LastRecordingOf(card, MUB_CATEGORY_DRIVING);
     const RunResult r = RunCommand("timeout 60 " + Mubplay() + " --card '" + card + "' " + name +

@@ -4,6 +4,7 @@
 #include "engine/mediaplayer.h"
 #include "platform/picturesink.h"
 #include "player_fakes.h"
+#include "tests/support/timing.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +23,7 @@ struct TextLine {
 
 class PlayerTest : public testing::Test {
 public:
-    // Wall-clock bounds are not held under sanitizers, which slow everything down.
-    static bool TimingAsserts() { return std::getenv("MUB_NO_TIMING_ASSERTS") == nullptr; }
+    static bool TimingAsserts() { return test_timing::BoundsHold(); }
 
 protected:
     void Wire(const RecordingPlan& plan, VAudio* audio = nullptr)

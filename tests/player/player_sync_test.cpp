@@ -2,33 +2,18 @@
 // whose sound beeps once a second is played for a minute in real time on SDL's dummy
 // sound driver, and each flash reaching the front sink is matched with its beep being
 // pulled by the sound device.
+#include "tests/player/sync_card.h"
+#include "tests/support/timing.h"
 #include "tools/common/card.h"
-#include "tools/common/make_card.h"
 #include "tools/mubplay/session.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 namespace fs = std::filesystem;
-
-namespace {
-
-// A minute of two small channels: decoding stays far below real time even under sanitizers.
-constexpr const char* kCardArgs =
-    "--per-category 1 --letters D --duration 60 --front 160x96 --rear 160x96 --seed 11";
-
-// Kept in the build folder; ctest runs the tests of this program in parallel processes.
-std::string SyncCard()
-{
-    return sample_card::MakeOnce(fs::path(MUB_BINARY_DIR) / "tools/mubcard/mubcard",
-                                 fs::path(MUB_BINARY_DIR) / "tests/player/sync_card", kCardArgs);
-}
-
-}  // namespace
 
 TEST(PlayerSync, FlashesAndBeepsStayWithin45MsOverAMinute)
 {
@@ -74,8 +59,7 @@ TEST(PlayerSync, FlashesAndBeepsStayWithin45MsOverAMinute)
     EXPECT_EQ(session.Presented(0), 1800);
     EXPECT_EQ(session.Meter().Flashes(), 60);
     EXPECT_GE(r.offsetsMs.size(), 59u);
-    // Sanitizers slow the decoder down too much for the bound to mean anything.
-    if (std::getenv("MUB_NO_TIMING_ASSERTS") == nullptr) {
+    if (test_timing::BoundsHold()) {
         EXPECT_LE(r.maxAbsMs, 45.0);
     }
 }

@@ -56,6 +56,25 @@ TEST(Skin, SizesMatchTheirPlaces)
     }
 }
 
+// For screens of pixel ratio 2 every image has a twin with twice the pixels, of the same
+// size in device-independent pixels and with the same see-through pixels at its corner.
+TEST(Skin, EveryImageHasATwinForRatioTwo)
+{
+    for (int id : SkinImageIds()) {
+        const QImage one = LoadSkinImage(id);
+        const QImage two = LoadSkinImage(id, 2.0);
+        EXPECT_EQ(two.devicePixelRatio(), 2.0) << id;
+        EXPECT_EQ(two.size(), one.size() * 2) << id;
+        EXPECT_EQ(two.deviceIndependentSize().toSize(), one.size()) << id;
+        const QRgb corner = one.pixel(0, 0) & 0xFFFFFF;
+        if (corner == 0 || corner == 0xFF00FF) {  // a key colour
+            EXPECT_EQ(two.pixel(0, 0) & 0xFFFFFF, corner) << id;
+        }
+    }
+    EXPECT_EQ(LoadSkinImage(IDB_MAIN_BG, 1.5).devicePixelRatio(), 2.0);
+    EXPECT_EQ(LoadSkinImage(IDB_MAIN_BG, 1.0).devicePixelRatio(), 1.0);
+}
+
 TEST(Skin, SliderImagesCarryTheirKeyInTheTopLeftPixel)
 {
     for (int id : {IDB_SLIDER_POS_CHANNEL, IDB_SLIDER_POS_ACTIVE, IDB_SLIDER_POS_THUMB, IDB_SLIDER_VOL_THUMB,

@@ -6,6 +6,7 @@
 #include "platform/waveout.h"
 #include "res/strings.h"
 #include "tests/export/ffmpeg_check.h"
+#include "viewer/ch3dlg.h"
 #include "viewer/mainwindow.h"
 #include "viewer/pictureview.h"
 #include "viewer/progressdlg.h"
@@ -34,193 +35,11 @@
 #include <opencv2/imgcodecs.hpp>
 #include <sstream>
 
-inline void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << s.toStdString();
-}
+#include "app_fixture.h"
 
 namespace {
 
-// Generous limits for waits: a loaded machine is slow, never wrong.
-constexpr int kWaitMs = 30000;
-
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kWaitMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-// Waits with the window's messages left in the queue, as while a handler runs.
-bool WaitWithoutEvents(const std::function<bool()>& done)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > kWaitMs) {
-            return false;
-        }
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-void Pump(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-}
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-DWORD DeviceVolume()
-{
-    DWORD v = 0xDEAD;
-    waveOutGetVolume(nullptr, &v);
-    return v;
-}
-
-// Sees the window messages and key presses an object receives, before it handles them.
-class Tap : public QObject {
-public:
-    explicit Tap(QObject* target) : m_target(target) { target->installEventFilter(this); }
-    ~Tap() override { m_target->removeEventFilter(this); }
-    int Count(int message) const
-    {
-        return static_cast<int>(std::count(messages.begin(), messages.end(), message));
-    }
-
-    std::vector<int> messages;
-    std::vector<std::pair<qintptr, CVehicleSignals::Table>> signalTables;  // (open number, table)
-    int keyPresses = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        keyPresses += e->type() == QEvent::KeyPress;
-        if (const CWinEvent* msg = CWinEvent::From(e)) {
-            messages.push_back(msg->message());
-            if (const auto* table = dynamic_cast<const CSignalsEvent*>(msg)) {
-                signalTables.emplace_back(msg->wParam(), table->Signals());
-            }
-        }
-        return false;
-    }
-
-private:
-    QObject* m_target;
-};
-
-class ViewerApp : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(tmp.isValid());
-        card = tmp.path().toStdString() + "/card";
-        std::filesystem::copy(SAMPLE_CARD_DIR, card, std::filesystem::copy_options::recursive);
-        CSamplePlayerDlg::Options options;
-        options.cardFolder = card;
-        options.configFolder = tmp.path().toStdString() + "/config";
-        options.messageBox = [this](QWidget*, const QString& text, const QString&, int buttons) {
-            messages.push_back(text);
-            return (buttons & QMessageBox::Yes) ? answer : static_cast<int>(QMessageBox::Ok);
-        };
-        options.saveFile = [this](QWidget*, const QString& suggested, const QString& filter) {
-            saveAsked.push_back(suggested + "|" + filter);
-            stateDuringDialog = dlg->Player().State();
-            return saveAnswer;
-        };
-        options.chooseFolder = [this](QWidget*, const QString& title, const QString&) {
-            folderAsked.push_back(title);
-            return folderAnswer;
-        };
-        dlg = std::make_unique<CSamplePlayerDlg>(options);
-        dlg->OnInitDialog();
-        dlg->show();
-        ASSERT_TRUE(WaitUntil([this] { return dlg->RowCount() > 0; })) << "the card was never listed";
-        // Up and Down act on the list while the cursor is over it: keep it elsewhere.
-        QCursor::setPos(dlg->mapToGlobal(QPoint(300, 300)));
-    }
-
-    void TearDown() override { dlg.reset(); }
-
-    QString Label(int id) const { return static_cast<QLabel*>(dlg->Control(id))->text(); }
-    QTreeWidget* List() const { return static_cast<QTreeWidget*>(dlg->Control(IDC_LIST)); }
-    void ClickButton(int id) { qobject_cast<QAbstractButton*>(dlg->Control(id))->click(); }
-    bool Activate()
-    {
-        dlg->activateWindow();
-        return QTest::qWaitForWindowActive(dlg.get());
-    }
-    QString EntryName(int row) const { return dlg->RowText(row, 1).section(',', 0, 0); }
-    // The row of the newest recording with this channel letter, after listing every category.
-    int RowWithLetter(char letter)
-    {
-        ClickButton(IDC_CAT_ALL);
-        for (int row = 0; row < dlg->RowCount(); ++row) {
-            if (EntryName(row).endsWith(QString("_%1.avi").arg(letter))) {
-                return row;
-            }
-        }
-        return -1;
-    }
-    // The file on the card behind a driving row.
-    std::string RecordingFile(int row) const
-    {
-        return card + "/RECORD/DRIVING/" + EntryName(row).replace(".avi", ".mub").toStdString();
-    }
-
-    void DoubleClickRow(int row)
-    {
-        QTreeWidget* list = List();
-        const QRect rect = list->visualItemRect(list->topLevelItem(row));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-        // QTest leaves the button down after a double click; the tick would wait for it.
-        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, rect.center());
-    }
-
-    bool WaitPlaying(int minMs = 1)
-    {
-        const bool ok = WaitUntil(
-            [&] { return dlg->Player().PlayState() == 0 && dlg->Player().CurrentTimeMs() >= minMs; });
-        if (!ok) {
-            ADD_FAILURE() << "buttons " << int(QApplication::mouseButtons()) << " row " << dlg->CurrentRow()
-                          << " state " << dlg->Player().PlayState() << " time "
-                          << dlg->Player().CurrentTimeMs() << " run " << dlg->Player().RunMode();
-        }
-        return ok;
-    }
-
-    QTemporaryDir tmp;
-    std::string card;
-    std::unique_ptr<CSamplePlayerDlg> dlg;
-    std::vector<QString> messages;
-    int answer = QMessageBox::Yes;
-    // The capture's save dialog and the export's folder chooser, answered by the test.
-    QString saveAnswer;
-    std::vector<QString> saveAsked;
-    PlayerState stateDuringDialog = PlayerState::Stopped;
-    QString folderAnswer;
-    std::vector<QString> folderAsked;
-};
+using namespace viewer_test;
 
 TEST_F(ViewerApp, ListsDrivingRecordingsNewestFirst)
 {
@@ -741,28 +560,29 @@ void ExpectJpeg(const QString& path, QSize size)
 
 TEST_F(ViewerApp, CaptureWritesOneJpegPerChannelShownAtTheDecodedSize)
 {
-    // The third channel's window, as the third-channel window would own it.
-    CPictureView third;
-    third.resize(120, 68);
-    third.show();
-    dlg->Player().SetThirdWindow(third.Sink());
-    dlg->SetThirdWindowProbe([&third] { return third.isVisible(); });
     QFile(tmp.path() + "/SHA256SUMS").open(QIODevice::WriteOnly);  // keeps the stills' digests
     struct Case {
         char letter;
+        bool thirdWindow;  // CH3 shows the third-channel window
         QStringList suffixes;
     };
-    const Case cases[] = {{'T', {"_front.jpg", "_rear.jpg", "_3ch.jpg"}}, {'N', {"_front.jpg"}}};
+    const Case cases[] = {{'T', false, {"_front.jpg", "_rear.jpg"}},
+                          {'T', true, {"_front.jpg", "_rear.jpg", "_3ch.jpg"}},
+                          {'N', false, {"_front.jpg"}}};
+    int shot = 0;
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.letter);
+        SCOPED_TRACE(c.letter + std::string(c.thirdWindow ? " with" : " without") + " the third window");
         const int row = RowWithLetter(c.letter);
         ASSERT_GE(row, 0);
         dlg->OnRowDoubleClicked(row);
         ASSERT_TRUE(WaitPlaying(1500));
-        if (c.letter == 'T') {
-            ASSERT_TRUE(WaitUntil([&] { return !third.LatestImage().isNull(); }));
+        if (c.thirdWindow && !(dlg->ThirdWindow() && dlg->ThirdWindow()->isVisible())) {
+            ClickButton(IDC_CH3);
+            ASSERT_TRUE(dlg->ThirdWindow() && dlg->ThirdWindow()->isVisible());
+            ASSERT_TRUE(WaitUntil([&] { return !dlg->ThirdWindow()->Picture()->LatestImage().isNull(); }));
         }
-        saveAnswer = tmp.path() + QString("/still_%1.jpg").arg(c.letter);
+        const QString base = QString("/still_%1").arg(++shot);
+        saveAnswer = tmp.path() + base + ".jpg";
         ClickButton(IDC_CAPTURE);
         EXPECT_EQ(stateDuringDialog, PlayerState::Paused);
         ASSERT_EQ(saveAsked.size(), 1u);
@@ -775,9 +595,9 @@ TEST_F(ViewerApp, CaptureWritesOneJpegPerChannelShownAtTheDecodedSize)
         saveAsked.clear();
         const QSize sizes[] = {{640, 360}, {240, 136}, {240, 136}};
         for (int i = 0; i < c.suffixes.size(); ++i) {
-            ExpectJpeg(tmp.path() + QString("/still_%1").arg(c.letter) + c.suffixes[i], sizes[i]);
+            ExpectJpeg(tmp.path() + base + c.suffixes[i], sizes[i]);
         }
-        EXPECT_EQ(QDir(tmp.path()).entryList({QString("still_%1*").arg(c.letter)}).size(), c.suffixes.size());
+        EXPECT_EQ(QDir(tmp.path()).entryList({base.mid(1) + "_*"}).size(), c.suffixes.size());
         EXPECT_TRUE(WaitPlaying());  // it played before, so it plays on
         EXPECT_TRUE(dlg->Control(IDC_PLAY)->isHidden());
     }
@@ -785,9 +605,7 @@ TEST_F(ViewerApp, CaptureWritesOneJpegPerChannelShownAtTheDecodedSize)
     const RunResult sums =
         RunCommand("cd '" + tmp.path().toStdString() + "' && sha256sum -c --strict SHA256SUMS");
     EXPECT_EQ(sums.status, 0) << sums.output;
-    EXPECT_EQ(sums.output.size(), std::string(sums.output).size());
-    EXPECT_EQ(QString::fromStdString(sums.output).count(": OK"), 4) << sums.output;
-    dlg->Player().SetThirdWindow(nullptr);
+    EXPECT_EQ(QString::fromStdString(sums.output).count(": OK"), 6) << sums.output;
 }
 
 TEST_F(ViewerApp, CancelledCaptureResumesWhatPlayedAndLeavesAPausedPicturePaused)
@@ -1143,20 +961,17 @@ TEST(ViewerFigures, DISABLED_ExportAndCapture)
     std::printf("FIGURES GUI export of 3 rows: %lld ms; longest event gap %lld ms\n",
                 static_cast<long long>(clock.elapsed()), longestGapMs);
 
-    CPictureView third;
-    third.resize(320, 180);
-    third.show();
-    dlg.Player().SetThirdWindow(third.Sink());
-    dlg.SetThirdWindowProbe([] { return true; });
     dlg.OnRowDoubleClicked(0);
-    ASSERT_TRUE(
-        WaitUntil([&] { return dlg.Player().CurrentTimeMs() > 3000 && !third.LatestImage().isNull(); }));
+    qobject_cast<QAbstractButton*>(dlg.Control(IDC_CH3))->click();
+    ASSERT_NE(dlg.ThirdWindow(), nullptr);
+    ASSERT_TRUE(WaitUntil([&] {
+        return dlg.Player().CurrentTimeMs() > 3000 && !dlg.ThirdWindow()->Picture()->LatestImage().isNull();
+    }));
     clock.restart();
     qobject_cast<QAbstractButton*>(dlg.Control(IDC_CAPTURE))->click();
     std::printf("FIGURES capture, click to %d files written: %lld ms\n",
                 static_cast<int>(QDir(tmp.path()).entryList({"still_*.jpg"}).size()),
                 static_cast<long long>(clock.elapsed()));
-    dlg.Player().SetThirdWindow(nullptr);
 }
 
 TEST(ViewerWindow, DestroyedWithoutStartingIsQuiet)

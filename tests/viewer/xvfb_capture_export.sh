@@ -8,9 +8,9 @@
 #   the described number of pictures; the GPX files are well-formed; the checksums check,
 #   and fail after a changed byte;
 # - export again and cancel in the second file: it is short and valid, no third is begun;
-# - capture a one-channel and a three-channel recording through the save dialog and check
-#   the JPEG files' sizes; cancel the dialog: a playing recording plays on, a paused one
-#   stays paused;
+# - capture a one-channel and a three-channel recording through the save dialog, the latter
+#   without and with the third-channel window shown, and check the JPEG files' sizes;
+#   cancel the dialog: a playing recording plays on, a paused one stays paused;
 # - as root, export onto a small tmpfs that fills up part-way: what was written stays whole.
 #   xvfb_capture_export.sh MUBVIEWER CARD_DIR SLOW_READS [SHOTS_DIR]
 #   (SHOTS_DIR gets capture-dialog.png)
@@ -58,6 +58,7 @@ all_button="938 50"
 export_button="883 228"
 capture_button="499 482"
 play_button="268 481"
+ch3_button="855 17"
 cancel_button="435 93"  # in the progress window
 telemetry_box="14 93"   # in the progress window
 list_x=660      # the rows' check boxes
@@ -271,8 +272,18 @@ capture "$one" one
 expect_stills one "${newest[$one]}" front:0
 three=$(row_with_letter T) || fail "no three-channel recording on the card"
 capture "$three" three
-# The third channel's window is not shown: front and rear.
+# The third-channel window is not shown: front and rear.
 expect_stills three "${newest[$three]}" front:0 rear:1
+# CH3 shows it: all three.
+click $ch3_button
+for _ in $(seq 1 50); do
+  ch3=$(xdotool search --onlyvisible --pid "$viewer_pid" 2>/dev/null | grep -vx "$win" | head -n 1) && break
+  sleep 0.1
+done
+[ -n "${ch3:-}" ] || fail "CH3 showed no third-channel window"
+known="$win $ch3"
+capture "$three" third
+expect_stills third "${newest[$three]}" front:0 rear:1 3ch:2
 capture_line=$(grep '^Capture => ' "$work/viewer.log" | tail -n 1)
 
 # Cancelling the dialog lets a playing recording play on and leaves a paused one paused.

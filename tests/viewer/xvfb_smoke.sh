@@ -9,42 +9,10 @@ set -euo pipefail
 viewer=$1
 card_src=$2
 
-if [ -z "${XVFB_SMOKE_INNER:-}" ]; then
-  export XVFB_SMOKE_INNER=1
-  exec xvfb-run -a -s "-screen 0 1280x900x24" bash "$0" "$@"
-fi
-
-work=$(mktemp -d)
-viewer_pid=
-cleanup() {
-  if [ -n "$viewer_pid" ]; then kill "$viewer_pid" 2>/dev/null || true; wait "$viewer_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-cp -r "$card_src" "$work/card"
-mkdir -p "$work/config" "$work/runtime"
-chmod 700 "$work/runtime"
-# A folder of its own for the single-instance lock: a viewer running elsewhere on the
-# machine must not make this one a second copy.
-mkdir -p "$work/tmp"
-export TMPDIR=$work/tmp
-export MUB_VIEWER_CONFIG_DIR=$work/config MUB_NO_REMOVABLE=1 XDG_RUNTIME_DIR=$work/runtime
-export XDG_CONFIG_HOME=$work/config SDL_AUDIODRIVER=dummy LANG=ko_KR.UTF-8
-unset QT_QPA_PLATFORM
-
-fail() {
-  echo "FAIL: $*"
-  echo "--- the viewer's output (last lines):"
-  tail -n 40 "$work/viewer.log" 2>/dev/null || true
-  exit 1
-}
-
-"$viewer" --card "$work/card" > "$work/viewer.log" 2>&1 &
-viewer_pid=$!
-
-win=$(timeout 30 xdotool search --sync --onlyvisible --pid "$viewer_pid" --name "MUB Viewer" | head -n 1) ||
-  fail "no viewer window appeared"
+source "$(dirname "$0")/xvfb_common.sh"
+run_inside_xvfb 1280x900 "$@"
+prepare_viewer "$card_src"
+start_viewer
 eval "$(xdotool getwindowgeometry --shell "$win")"  # X, Y, WIDTH, HEIGHT
 [ "$WIDTH" -eq 975 ] && [ "$HEIGHT" -eq 736 ] || fail "window is ${WIDTH}x${HEIGHT}, not 975x736"
 
