@@ -6,6 +6,8 @@ find_package(Threads REQUIRED)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavcodec libavutil libswscale)
 pkg_check_modules(AVFORMAT REQUIRED IMPORTED_TARGET libavformat)
 find_package(SDL2 REQUIRED)
+# SHA-256 of exported files.
+find_package(OpenSSL REQUIRED COMPONENTS Crypto)
 
 # The per-module OpenCV packages ship neither OpenCVConfig.cmake nor opencv4.pc.
 find_path(OPENCV_INCLUDE_DIR opencv2/core.hpp PATH_SUFFIXES opencv4 REQUIRED)

@@ -16,6 +16,8 @@ namespace {
 
 // The export's file names went through a 64-byte buffer.
 constexpr size_t kMaxNameBytes = 63;
+// The player's frame rate when a recording gives none; telemetry is timed by it.
+constexpr int kDefaultFps = 30;
 // Suffix of the file while it is being written.
 constexpr const char* kPartSuffix = ".part";
 
@@ -138,6 +140,11 @@ ExportResult ExportRecording(VMediaParser& parser, CAVIWriter& writer, const std
             slot = CAVIWriter::kSlotAudio;
         }
         if (slot < 0) {
+            if (IsTextId(id) && options.text) {
+                const int fps = rates[0] > 0 ? rates[0] : kDefaultFps;
+                options.text(buffer.get(), length,
+                             static_cast<int>(static_cast<long long>(result.framesWritten) * 1000 / fps));
+            }
             continue;  // telemetry, unknown ids and "no packet this time"
         }
         if (slot == CAVIWriter::kSlotVideo0 && options.progress) {

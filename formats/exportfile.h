@@ -34,9 +34,13 @@ struct ExportProgress {
 
 // Called for every channel 0 picture, before it is written. Return false to cancel.
 using ExportProgressFn = std::function<bool(const ExportProgress&)>;
+// Called for every telemetry packet read, with its media time: the channel 0 pictures read
+// before it, in milliseconds (as the player times it).
+using ExportTextFn = std::function<void(const void* data, int length, int timeMs)>;
 
 struct ExportOptions {
     ExportProgressFn progress;
+    ExportTextFn text;  // the AVI keeps no telemetry; this sees it go by
     // Checked before every packet; when set the export stops after the current packet
     // and finishes the file.
     const std::atomic<bool>* cancel = nullptr;

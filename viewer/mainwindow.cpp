@@ -110,6 +110,7 @@ bool CSamplePlayerDlg::OnInitDialog()
     m_series[2] = m_graph->AddSeries(QColor(255, 0, 0), 1);
 
     SkinControls();
+    StartExportWorker();
     ApplyVolume(viewer::SliderPos(Control(IDC_VOLUME)));
     qApp->installEventFilter(this);
     return true;
@@ -231,6 +232,8 @@ void CSamplePlayerDlg::InitControls()
     Bind(IDC_CH3, &CSamplePlayerDlg::OnCh3);
     Bind(IDC_ZOOM, &CSamplePlayerDlg::OnZoom);
     Bind(IDC_SETTINGS, &CSamplePlayerDlg::OnSettings);
+    Bind(IDC_CAPTURE, &CSamplePlayerDlg::OnCapture);
+    Bind(IDC_EXPORT, &CSamplePlayerDlg::OnExport);
     const std::pair<int, int> categories[] = {
         {IDC_CAT_EVENT, 0}, {IDC_CAT_DRIVING, 1}, {IDC_CAT_MOTION, 2}, {IDC_CAT_MANUAL, 3}, {IDC_CAT_ALL, 4}};
     for (const auto& [id, category] : categories) {
@@ -351,6 +354,8 @@ void CSamplePlayerDlg::OnDestroy()
         SaveConfig();
     }
     StopCardWatch();
+    // An export reads through the library context: its worker goes before the context.
+    StopExportWorker();
     // The player's threads paint into the pictures and call back into the telemetry
     // store: both outlive it.
     if (m_playerStarted) {
@@ -407,6 +412,12 @@ bool CSamplePlayerDlg::event(QEvent* e)
             case WM_SLIDER_DRAGGING:
                 return true;
             default:
+                if (msg->message() >= WM_EXPORT_FIRST && msg->message() <= WM_EXPORT_LAST) {
+                    if (const auto* notice = dynamic_cast<const CExportEvent*>(msg)) {
+                        OnExportEvent(*notice);
+                    }
+                    return true;
+                }
                 break;
         }
     }

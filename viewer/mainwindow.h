@@ -11,6 +11,7 @@
 #include "engine/wavebox.h"
 #include "formats/mubparser.h"
 #include "formats/telemetry.h"
+#include "viewer/exportjob.h"
 #include "viewer/graphstatic.h"
 #include "viewer/videoplaces.h"
 #include "viewer/viewerconfig.h"
@@ -27,6 +28,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 class QAbstractButton;
 class QLabel;
@@ -34,6 +36,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class CLangModule;
 class CPictureView;
+class CProgressDlg;
 class CCH3Dlg;
 class CZoomDlg;
 class CMapView;
@@ -100,6 +103,10 @@ constexpr int WM_CARD_CHANGED = 0x045A;
 constexpr int WM_SIGNALS_APPLIED = 0x0464;
 constexpr int WM_CH3_RETURN = 0x04C8;
 constexpr int WM_MEDIA_END = 0x07E8;
+// The export worker's news, one message per kind of viewer::ExportNotice (file started,
+// frames bar moved, file done, job finished), carried by CExportEvent.
+constexpr int WM_EXPORT_FIRST = WM_USER + 300;  // 0x052C
+constexpr int WM_EXPORT_LAST = WM_EXPORT_FIRST + viewer::ExportNotice::kFinished;
 
 // WM_SIGNALS_APPLIED with the vehicle-signal table as the line left it, so the window never
 // reads the table the worker goes on writing.
@@ -115,6 +122,18 @@ private:
     CVehicleSignals::Table m_table;
 };
 
+// A notice of the export worker, copied whole into the message.
+class CExportEvent : public CWinEvent {
+public:
+    explicit CExportEvent(const viewer::ExportNotice& notice)
+        : CWinEvent(WM_EXPORT_FIRST + notice.kind, notice.job, notice.index), m_notice(notice)
+    {
+    }
+    const viewer::ExportNotice& Notice() const { return m_notice; }
+
+private:
+    viewer::ExportNotice m_notice;
+};
 // The background bitmap's size; the window in the normal layout takes it.
 constexpr QSize kBackgroundSize(975, 736);
 
@@ -131,10 +150,18 @@ public:
     using MessageBoxFn =
         std::function<int(QWidget* parent, const QString& text, const QString& caption, int buttons)>;
 
+    // Save-file dialog of the capture: the path chosen, empty when cancelled.
+    using SaveFileFn =
+        std::function<QString(QWidget* parent, const QString& suggested, const QString& filter)>;
+    // Folder chooser of the export: the folder chosen, empty when cancelled.
+    using FolderFn = std::function<QString(QWidget* parent, const QString& title, const QString& start)>;
+
     struct Options {
         std::string cardFolder;    // a folder that counts as a card (empty: none)
         std::string configFolder;  // empty: ConfigFolder()
         MessageBoxFn messageBox;   // empty: a modal QMessageBox
+        SaveFileFn saveFile;       // empty: QFileDialog
+        FolderFn chooseFolder;     // empty: QFileDialog::getExistingDirectory
     };
 
     explicit CSamplePlayerDlg(Options options, QWidget* parent = nullptr);
@@ -209,6 +236,16 @@ public:
     CCH3Dlg* ThirdWindow() const { return m_ch3.get(); }
     CZoomDlg* ZoomWindow() const { return m_zoom.get(); }
 
+    // ---- still capture (mainwindow_capture.cpp)
+    // Button 378: saves the pictures shown as JPEG files named after a chosen base name.
+    void OnCapture();
+
+    // ---- export (mainwindow_export.cpp)
+    // Button 431: exports the ticked rows into a chosen folder on the export worker.
+    void OnExport();
+    bool Exporting() const { return m_busy.load(); }
+    CProgressDlg* Progress() const { return m_progress; }
+    const std::string& TargetFolder() const { return m_targetFolder; }
     // ---- map view (mainwindow_map.cpp)
     // On every open: the page once per run when online, the map hidden.
     void LoadMapPage();
@@ -303,6 +340,20 @@ private:
     // recording has no second picture.
     void ApplyMirror();
 
+    // mainwindow_capture.cpp
+    bool ThirdWindowVisible() const;
+    QString AskCapturePath(const QString& suggested);
+    // Adds the pictures' lines to the folder's SHA256SUMS when it is the export folder or
+    // already keeps one.
+    void RecordCaptures(const QString& folder, const std::vector<std::string>& names);
+
+    // mainwindow_export.cpp
+    void StartExportWorker();
+    void StopExportWorker();
+    void OnExportEvent(const CExportEvent& e);
+    // The card changed under an export: it ends, the progress window is reset and hidden.
+    void EndExportForCardChange();
+    void ReportExport();
     // mainwindow_map.cpp
     void InitMapView();
     // The opened recording's route (its whole GPS track), and its driven part.
@@ -340,7 +391,9 @@ private:
     int m_openSerial = 0;  // the player's number of the open shown; 0 none
     QString m_openEntry;   // its list text (column 1); empty with none
     int64_t m_totalSeconds = 0;
-    bool m_busy = false;  // an export runs
+    // An export runs: set by OnExport, cleared when the window hears the job finished or the
+    // card changed. Atomic, as the worker's side of the flag lives on another thread.
+    std::atomic<bool> m_busy{false};
     int m_layoutMode = 1;
     viewer::VideoPlaces m_places;
     QRect m_fullRect;    // the full-screen picture rectangle
@@ -366,6 +419,15 @@ private:
     QWidget* m_mapView = nullptr;  // a CMapView
     int m_signalUpdates[16] = {};  // by id - IDC_SIG_TURN
 
+    // Export: the worker reads with a parser of its own; both outlive nothing they use
+    // (the worker is stopped in OnDestroy before the library context goes).
+    CMUBParser m_exportParser;
+    std::unique_ptr<viewer::CExportWorker> m_exporter;
+    CProgressDlg* m_progress = nullptr;
+    int m_exportJob = 0;  // the job the window shows; 0 none (its notices are dropped)
+    int m_exportCount = 0;
+    std::string m_exportFolder;
+    std::vector<viewer::ExportOutcome> m_exportOutcomes;
     // Top-level windows of their own, owned here; destroyed after the engine stops.
     std::unique_ptr<CCH3Dlg> m_ch3;
     std::unique_ptr<CZoomDlg> m_zoom;

@@ -112,6 +112,8 @@ void CSamplePlayerDlg::CardWatchLoop()
 
 void CSamplePlayerDlg::OnCardChanged()
 {
+    // Another card, or none: what was being exported is no longer there.
+    EndExportForCardChange();
     if (m_mubID != 0) {
         OpenCard(m_mubContext);
         OnOpen();

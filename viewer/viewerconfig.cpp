@@ -87,6 +87,18 @@ bool SaveViewerConfig(const std::string& folder, const ViewerConfig& config)
     return brightnessOk && volumeOk;
 }
 
+bool ReadExportTelemetry(const std::string& folder)
+{
+    return ReadInt(ConfigFilePath(folder), "export_telemetry") == 1;
+}
+
+bool WriteExportTelemetry(const std::string& folder, bool on)
+{
+    QDir().mkpath(QString::fromStdString(folder));
+    return WritePrivateProfileStringA(kSection, "export_telemetry", on ? "1" : "0",
+                                      ConfigFilePath(folder).c_str());
+}
+
 std::string ReadTargetFolder(const std::string& folder)
 {
     char text[kFolderChars] = {};

@@ -30,6 +30,11 @@ ViewerConfig LoadViewerConfig(const std::string& folder);
 // Writes "brightness" then "volume"; false when the file could not be written.
 bool SaveViewerConfig(const std::string& folder, const ViewerConfig& config);
 
+// Key "export_telemetry" of "config.cfg": whether an export also writes each recording's
+// GPS track and telemetry beside it (off when absent).
+bool ReadExportTelemetry(const std::string& folder);
+bool WriteExportTelemetry(const std::string& folder, bool on);
+
 // Section "Info", key "TargetFolder" of the profile (empty by default).
 std::string ReadTargetFolder(const std::string& folder);
 bool WriteTargetFolder(const std::string& folder, const std::string& target);

@@ -5,6 +5,7 @@
 #include "engine/fsnormal.h"
 #include "formats/aviwriter.h"
 #include "formats/exportfile.h"
+#include "scripted_parser.h"
 
 #include <gtest/gtest.h>
 
@@ -18,50 +19,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class ScriptedParser : public VMediaParser {
-public:
-    struct Packet {
-        std::string id;  // "" for "no packet this time"
-        int length;
-    };
-    std::vector<Packet> packets;
-    MediaInfo info;
-    int openResult = 1;
-    size_t next = 0;
-    int closes = 0;
-
-    bool Start() override { return true; }
-    void Stop() override {}
-    int Open(char*, MediaInfo* out) override
-    {
-        next = 0;
-        *out = info;
-        return openResult;
-    }
-    void Close() override { ++closes; }
-    int ReadPacket(void*, int*) override { return kPacketEnd; }
-    int ParseMedia(char* id, void* buffer, int* size) override
-    {
-        if (next >= packets.size()) {
-            return -1;
-        }
-        const Packet& p = packets[next++];
-        std::memcpy(id, p.id.c_str(), p.id.size());
-        std::memset(buffer, static_cast<int>(next), static_cast<size_t>(p.length));
-        *size = p.length;
-        return 5;
-    }
-    VideoSize GetVideoSize(int channel) override { return channel < 2 ? VideoSize{320, 240} : VideoSize{}; }
-    int GetFrameRate(int) override { return 0; }
-    void GetAudioFormat(int* bits, int* rate) override
-    {
-        *bits = 16;
-        *rate = 8000;
-    }
-    int SeekTime(float) override { return 0; }
-    bool IsSeekSnapped() override { return true; }
-};
 
 // A file sink that stops writing after a byte budget, like a full disk.
 class ShortSink : public VFileSystem {
@@ -260,6 +217,21 @@ TEST_F(ExportTest, CancelFinishesAShortenedValidFile)
     ASSERT_EQ(r.status, ExportStatus::Cancelled);
     EXPECT_EQ(r.framesWritten, 2);
     EXPECT_TRUE(ReadAviSummary(r.path).valid);
+}
+
+TEST_F(ExportTest, TelemetryGoesByWithTheTimeOfThePicturesReadBeforeIt)
+{
+    parser.info.frameRate0 = 10;
+    parser.packets = {{"03tx", 0, "Ga"}, {"00dc", 9}, {"00dc", 9},      {"03tx", 0, "Mxyz"},
+                      {"02wb", 8},       {"00dc", 9}, {"03tx", 0, "Bb"}};
+    std::vector<std::pair<std::string, int>> seen;
+    options.text = [&](const void* data, int length, int timeMs) {
+        seen.emplace_back(std::string(static_cast<const char*>(data), static_cast<size_t>(length)), timeMs);
+    };
+    CAVIWriter writer;
+    ASSERT_EQ(ExportRecording(parser, writer, "REC_a.avi", dir.string(), options).status,
+              ExportStatus::Shortened);
+    EXPECT_EQ(seen, (std::vector<std::pair<std::string, int>>{{"Ga", 0}, {"Mxyz", 200}, {"Bb", 300}}));
 }
 
 TEST_F(ExportTest, FailuresLeaveNoFileBehind)

@@ -4,6 +4,7 @@
 // what it holds, or removed; the card is never written.
 #include "avi_check.h"
 #include "formats/aviwriter.h"
+#include "formats/checksums.h"
 #include "formats/exportfile.h"
 #include "tests/mublib/card_fixture.h"
 #include "tests/parser/sample_card.h"
@@ -147,6 +148,24 @@ TEST_F(CardFaults, FullDiskGivesAClearMessageLeavesNoFileAndTheCardUntouched)
     std::getline(earlier, text);
     EXPECT_EQ(text, "an earlier export");
     EXPECT_TRUE(CardBytes() == before);
+}
+
+// A checksum block that does not fit goes whole or not at all: the lines of earlier exports
+// stay as they were, with no half line after them.
+TEST(ChecksumsOnAFullDisk, FailedAppendLeavesTheFileAsItWas)
+{
+    CTempDir dir;
+    SmallDisk disk(dir.Path());
+    if (!disk.Mounted()) {
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+    }
+    std::string error;
+    ASSERT_TRUE(AppendChecksums(dir.Path(), "# an earlier export\n", &error)) << error;
+    const std::string block = ChecksumLine(std::string(64, 'a'), std::string(200 * 1024, 'n'));
+    EXPECT_FALSE(AppendChecksums(dir.Path(), block, &error));
+    EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+    const std::vector<uint8_t> bytes = ReadWholeFile(dir.Path() + "/SHA256SUMS");
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "# an earlier export\n");
 }
 
 }  // namespace

@@ -137,6 +137,15 @@ protected:
             messages.push_back(text);
             return (buttons & QMessageBox::Yes) ? answer : static_cast<int>(QMessageBox::Ok);
         };
+        options.saveFile = [this](QWidget*, const QString& suggested, const QString& filter) {
+            saveAsked.push_back(suggested + "|" + filter);
+            stateDuringDialog = dlg->Player().State();
+            return saveAnswer;
+        };
+        options.chooseFolder = [this](QWidget*, const QString& title, const QString&) {
+            folderAsked.push_back(title);
+            return folderAnswer;
+        };
         dlg = std::make_unique<CSamplePlayerDlg>(options);
         dlg->OnInitDialog();
         dlg->show();
@@ -200,6 +209,12 @@ protected:
     std::unique_ptr<CSamplePlayerDlg> dlg;
     std::vector<QString> messages;
     int answer = QMessageBox::Yes;
+    // The capture's save dialog and the export's folder chooser, answered by the test.
+    QString saveAnswer;
+    std::vector<QString> saveAsked;
+    PlayerState stateDuringDialog = PlayerState::Stopped;
+    QString folderAnswer;
+    std::vector<QString> folderAsked;
 };
 
 }  // namespace viewer_test

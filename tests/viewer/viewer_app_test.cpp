@@ -3,22 +3,28 @@
 #include "controls/controlid.h"
 #include "controls/winevent.h"
 #include "controls/xskinbutton.h"
+#include "mublib/mub_container.h"
 #include "platform/waveout.h"
 #include "res/strings.h"
+#include "tests/export/ffmpeg_check.h"
+#include "viewer/ch3dlg.h"
 #include "viewer/mainwindow.h"
 #include "viewer/pictureview.h"
+#include "viewer/progressdlg.h"
 #include "viewer/skinctl.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
+#include <QProgressBar>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -27,6 +33,7 @@
 #include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
+#include <opencv2/imgcodecs.hpp>
 #include <sstream>
 
 #include "app_fixture.h"
@@ -538,6 +545,328 @@ TEST_F(ViewerApp, GrabWhilePlaying)
     }
 }
 
+// ---- still capture (button 378)
+
+// What a saved still must be: a JPEG of the decoded picture's size, 8 bits, three channels.
+void ExpectJpeg(const QString& path, QSize size)
+{
+    SCOPED_TRACE(path.toStdString());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.read(3).startsWith("\xFF\xD8\xFF"));
+    const cv::Mat image = cv::imread(path.toStdString(), cv::IMREAD_UNCHANGED);
+    EXPECT_EQ(image.type(), CV_8UC3);
+    EXPECT_EQ(QSize(image.cols, image.rows), size);
+}
+
+TEST_F(ViewerApp, CaptureWritesOneJpegPerChannelShownAtTheDecodedSize)
+{
+    QFile(tmp.path() + "/SHA256SUMS").open(QIODevice::WriteOnly);  // keeps the stills' digests
+    struct Case {
+        char letter;
+        bool thirdWindow;  // CH3 shows the third-channel window
+        QStringList suffixes;
+    };
+    const Case cases[] = {{'T', false, {"_front.jpg", "_rear.jpg"}},
+                          {'T', true, {"_front.jpg", "_rear.jpg", "_3ch.jpg"}},
+                          {'N', false, {"_front.jpg"}}};
+    int shot = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.letter + std::string(c.thirdWindow ? " with" : " without") + " the third window");
+        const int row = RowWithLetter(c.letter);
+        ASSERT_GE(row, 0);
+        dlg->OnRowDoubleClicked(row);
+        ASSERT_TRUE(WaitPlaying(1500));
+        if (c.thirdWindow && !(dlg->ThirdWindow() && dlg->ThirdWindow()->isVisible())) {
+            ClickButton(IDC_CH3);
+            ASSERT_TRUE(dlg->ThirdWindow() && dlg->ThirdWindow()->isVisible());
+            ASSERT_TRUE(WaitUntil([&] { return !dlg->ThirdWindow()->Picture()->LatestImage().isNull(); }));
+        }
+        const QString base = QString("/still_%1").arg(++shot);
+        saveAnswer = tmp.path() + base + ".jpg";
+        ClickButton(IDC_CAPTURE);
+        EXPECT_EQ(stateDuringDialog, PlayerState::Paused);
+        ASSERT_EQ(saveAsked.size(), 1u);
+        EXPECT_TRUE(
+            QRegularExpression("^Capture_\\d{4}\\d{1,2}\\d{1,2}_\\d{1,2}\\d{1,2}\\d{1,2}\\.jpg\\|jpeg file "
+                               "\\(\\*\\.jpg\\)$")
+                .match(saveAsked[0])
+                .hasMatch())
+            << saveAsked[0].toStdString();
+        saveAsked.clear();
+        const QSize sizes[] = {{640, 360}, {240, 136}, {240, 136}};
+        for (int i = 0; i < c.suffixes.size(); ++i) {
+            ExpectJpeg(tmp.path() + base + c.suffixes[i], sizes[i]);
+        }
+        EXPECT_EQ(QDir(tmp.path()).entryList({base.mid(1) + "_*"}).size(), c.suffixes.size());
+        EXPECT_TRUE(WaitPlaying());  // it played before, so it plays on
+        EXPECT_TRUE(dlg->Control(IDC_PLAY)->isHidden());
+    }
+    EXPECT_TRUE(messages.empty());
+    const RunResult sums =
+        RunCommand("cd '" + tmp.path().toStdString() + "' && sha256sum -c --strict SHA256SUMS");
+    EXPECT_EQ(sums.status, 0) << sums.output;
+    EXPECT_EQ(QString::fromStdString(sums.output).count(": OK"), 6) << sums.output;
+}
+
+TEST_F(ViewerApp, CancelledCaptureResumesWhatPlayedAndLeavesAPausedPicturePaused)
+{
+    DoubleClickRow(1);
+    ASSERT_TRUE(WaitPlaying(500));
+    for (const bool paused : {false, true}) {
+        SCOPED_TRACE(paused ? "paused" : "playing");
+        if (paused) {
+            ClickButton(IDC_PAUSE);
+        }
+        saveAnswer.clear();
+        ClickButton(IDC_CAPTURE);
+        EXPECT_EQ(stateDuringDialog, PlayerState::Paused);
+        EXPECT_EQ(dlg->Player().State(), paused ? PlayerState::Paused : PlayerState::Playing);
+        EXPECT_EQ(dlg->Control(IDC_PLAY)->isHidden(), !paused);
+    }
+    // A paused picture stepped to by a seek can be captured, and stays where it is.
+    dlg->Player().SeekMs(3000);
+    ASSERT_TRUE(WaitUntil([&] { return dlg->Player().State() == PlayerState::Stepped; }));
+    saveAnswer = tmp.path() + "/stepped";
+    ClickButton(IDC_CAPTURE);
+    EXPECT_TRUE(QFile::exists(tmp.path() + "/stepped_front.jpg"));
+    EXPECT_TRUE(QFile::exists(tmp.path() + "/stepped_rear.jpg"));
+    EXPECT_EQ(dlg->Player().State(), PlayerState::Stepped);
+    EXPECT_EQ(saveAsked.size(), 3u);
+}
+
+TEST_F(ViewerApp, FailedStillIsToldOnceAndTheOtherChannelsAreSaved)
+{
+    DoubleClickRow(1);  // front and rear
+    ASSERT_TRUE(WaitPlaying(500));
+    // A folder where the front's file would go: that one cannot be written.
+    ASSERT_TRUE(QDir(tmp.path()).mkpath("b_front.jpg"));
+    saveAnswer = tmp.path() + "/b.jpg";
+    ClickButton(IDC_CAPTURE);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], LocalizedString(1191).arg(tmp.path() + "/b_front.jpg"));
+    ExpectJpeg(tmp.path() + "/b_rear.jpg", {240, 136});
+    EXPECT_TRUE(WaitPlaying());
+}
+
+TEST_F(ViewerApp, CaptureDoesNothingWithAnEmptyListOrStopped)
+{
+    ClickButton(IDC_CAPTURE);  // stopped
+    std::filesystem::remove_all(card + "/RECORD/MANUAL");
+    dlg->ListCategory(3);
+    ASSERT_EQ(dlg->RowCount(), 0);
+    ClickButton(IDC_CAPTURE);  // nothing listed
+    EXPECT_TRUE(saveAsked.empty());
+}
+
+// ---- export (button 431)
+
+// The card's reads take a while, so that an export can be caught in the middle.
+class SlowCard {
+public:
+    SlowCard() { mub::SetCardReadFunction(&Read); }
+    ~SlowCard() { mub::SetCardReadFunction(nullptr); }
+
+private:
+    static ssize_t Read(int fd, void* buffer, size_t len, off_t offset)
+    {
+        std::this_thread::sleep_for(std::chrono::microseconds(1500));
+        return ::pread(fd, buffer, len, offset);
+    }
+};
+
+class ViewerExport : public ViewerApp {
+protected:
+    void SetUp() override
+    {
+        ViewerApp::SetUp();
+        out = tmp.path() + "/out";
+        QDir().mkpath(out);
+        folderAnswer = out;
+        ClickButton(IDC_CAT_ALL);
+        dlg->installEventFilter(&titles);
+    }
+    void Tick(std::initializer_list<int> rows)
+    {
+        for (int row : rows) {
+            List()->topLevelItem(row)->setCheckState(0, Qt::Checked);
+        }
+    }
+    QProgressBar* Bar(int id) const { return static_cast<QProgressBar*>(dlg->Progress()->Control(id)); }
+    // Descriptions of a recording: front, rear and third picture counts.
+    std::vector<int> DescribedFrames(const QString& name) const
+    {
+        CMUBParser parser;
+        MediaInfo info;
+        std::string copy = name.toStdString();
+        EXPECT_NE(parser.Open(copy.data(), &info), 0);
+        std::vector<int> frames = {info.frameCount0};
+        if (info.frameRate1 != 0) {
+            frames.push_back(info.frameCount1);
+        }
+        if (info.frameRate2 != 0) {
+            frames.push_back(parser.RecordingInfo(12));
+        }
+        parser.Close();
+        return frames;
+    }
+
+    // Every window title the main window took.
+    class Titles : public QObject {
+    public:
+        std::vector<QString> seen;
+
+    protected:
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            if (e->type() == QEvent::WindowTitleChange) {
+                seen.push_back(static_cast<QWidget*>(o)->windowTitle());
+            }
+            return false;
+        }
+    } titles;
+    QString out;
+};
+
+TEST_F(ViewerExport, ThreeTickedRowsBecomeThreeAvisFfmpegAcceptsWithTheirSums)
+{
+    Tick({5, 1, 3});
+    const QString names[] = {EntryName(1), EntryName(3), EntryName(5)};
+    QCheckBox* telemetry =
+        static_cast<QCheckBox*>(dlg->Progress()->Control(CProgressDlg::IDC_PROGRESS_TELEMETRY));
+    telemetry->click();  // remembered in the configuration
+    ClickButton(IDC_EXPORT);
+    ASSERT_EQ(folderAsked, std::vector<QString>{LocalizedString(1134)});
+    EXPECT_TRUE(dlg->Exporting());
+    EXPECT_TRUE(dlg->Progress()->isVisible());
+    ASSERT_TRUE(WaitUntil([&] { return !dlg->Exporting(); }, 120000));
+    EXPECT_FALSE(dlg->Progress()->isVisible());
+    const std::vector<QString> expected = {"Make File 000/003 [" + names[0] + "]",
+                                           "Make File 001/003 [" + names[1] + "]",
+                                           "Make File 002/003 [" + names[2] + "]"};
+    EXPECT_EQ(titles.seen, expected);
+    EXPECT_EQ(dlg->windowTitle(), expected.back());
+    EXPECT_EQ(Bar(CProgressDlg::IDC_PROGRESS_FILES)->value(), 3);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].startsWith(LocalizedString(1192).arg(QString::number(3 + 2 * 3), out)))
+        << messages[0].toStdString();
+    for (const QString& name : names) {
+        ExpectFfmpegAccepts((out + "/" + name).toStdString(), DescribedFrames(name));
+        EXPECT_TRUE(QFile::exists(out + "/" + QString(name).replace(".avi", ".csv")));
+    }
+    EXPECT_EQ(dlg->TargetFolder(), out.toStdString());
+    EXPECT_EQ(viewer::ReadTargetFolder(dlg->ConfigDir()), out.toStdString());
+    EXPECT_TRUE(viewer::ReadExportTelemetry(dlg->ConfigDir()));
+    const RunResult sums = RunCommand("cd '" + out.toStdString() + "' && sha256sum -c --strict SHA256SUMS");
+    EXPECT_EQ(sums.status, 0) << sums.output;
+    EXPECT_EQ(QString::fromStdString(sums.output).count(": OK"), 9) << sums.output;
+}
+
+TEST_F(ViewerExport, NothingTickedOrNoFolderOrAFolderTooLongStartsNothing)
+{
+    ClickButton(IDC_EXPORT);
+    EXPECT_EQ(messages, std::vector<QString>{LocalizedString(1133)});
+    EXPECT_TRUE(folderAsked.empty());
+    Tick({0});
+    const std::string before = viewer::ReadTargetFolder(dlg->ConfigDir());
+    for (const QString& answer : {QString(), "/" + QString(259, 'd')}) {
+        messages.clear();
+        folderAnswer = answer;
+        ClickButton(IDC_EXPORT);
+        EXPECT_FALSE(dlg->Exporting());
+        EXPECT_EQ(viewer::ReadTargetFolder(dlg->ConfigDir()), before);
+    }
+    EXPECT_EQ(messages, std::vector<QString>{LocalizedString(1196).arg(folderAnswer)});
+}
+
+TEST_F(ViewerExport, CancelInTheSecondFileLeavesItShortAndValidAndNoThird)
+{
+    SlowCard slow;
+    Tick({0, 1, 2});
+    const QString second = EntryName(1);
+    ClickButton(IDC_EXPORT);
+    QProgressBar* frames = Bar(CProgressDlg::IDC_PROGRESS_FRAMES);
+    ASSERT_TRUE(WaitUntil(
+        [&] { return dlg->windowTitle().startsWith("Make File 001/003") && frames->value() > 20; }, 120000));
+    EXPECT_TRUE(dlg->Progress()->isVisible());  // the whole time
+    // A picture of it for the documentation.
+    QDir().mkpath(QString(MUB_BINARY_DIR) + "/viewer-shots");
+    dlg->Progress()->grab().save(QString(MUB_BINARY_DIR) + "/viewer-shots/export-progress.png");
+    qobject_cast<QAbstractButton*>(dlg->Progress()->Control(CProgressDlg::IDC_PROGRESS_CANCEL))->click();
+    EXPECT_FALSE(dlg->Progress()->isVisible());  // at once
+    EXPECT_FALSE(dlg->Progress()->Continue());
+    ASSERT_TRUE(WaitUntil([&] { return !dlg->Exporting(); }));
+    const std::vector<int> described = DescribedFrames(second);
+    const RunResult count = RunCommand(std::string(FFPROBE_EXECUTABLE) +
+                                       " -v error -count_packets -select_streams v:0 -show_entries "
+                                       "stream=nb_read_packets -of csv=p=0 '" +
+                                       (out + "/" + second).toStdString() + "'");
+    EXPECT_LT(std::stoi(count.output), described[0]);
+    EXPECT_GT(std::stoi(count.output), 20);
+    const RunResult decode = RunCommand(std::string(FFMPEG_EXECUTABLE) + " -nostdin -v error -xerror -i '" +
+                                        (out + "/" + second).toStdString() + "' -f null -");
+    EXPECT_EQ(decode.status, 0) << decode.output;
+    EXPECT_FALSE(QFile::exists(out + "/" + EntryName(2)));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].indexOf(LocalizedString(1197).arg(1)), -1) << messages[0].toStdString();
+}
+
+TEST_F(ViewerExport, KeysPlayCaptureAndCategoriesDoNothingWhileExporting)
+{
+    SlowCard slow;
+    Tick({0, 1});
+    ClickButton(IDC_EXPORT);
+    ASSERT_TRUE(dlg->Exporting());
+    const int rows = dlg->RowCount();
+    ClickButton(IDC_PLAY);
+    for (Qt::Key key : {Qt::Key_Space, Qt::Key_Right, Qt::Key_PageUp, Qt::Key_F2}) {
+        QTest::keyClick(dlg.get(), key);
+    }
+    ClickButton(IDC_CAT_DRIVING);
+    ClickButton(IDC_CAPTURE);
+    dlg->OnRowDoubleClicked(0);
+    Pump(200);
+    ASSERT_TRUE(dlg->Exporting());
+    EXPECT_EQ(dlg->Player().PlayState(), CQVZMediaPlayer::kStateStopped);
+    EXPECT_EQ(dlg->OpenSerial(), 0);
+    EXPECT_EQ(dlg->RowCount(), rows);
+    EXPECT_TRUE(saveAsked.empty());
+    ClickButton(IDC_EXPORT);  // a second export neither
+    EXPECT_EQ(folderAsked.size(), 1u);
+}
+
+TEST_F(ViewerExport, CardPulledMidExportEndsItAndResetsTheWindow)
+{
+    SlowCard slow;
+    Tick({0, 1, 2});
+    ClickButton(IDC_EXPORT);
+    ASSERT_TRUE(WaitUntil([&] { return Bar(CProgressDlg::IDC_PROGRESS_FRAMES)->value() > 5; }));
+    std::filesystem::remove_all(card);
+    ASSERT_TRUE(WaitUntil([&] { return !dlg->Exporting(); }));
+    EXPECT_FALSE(dlg->Progress()->isVisible());
+    EXPECT_EQ(Bar(CProgressDlg::IDC_PROGRESS_FRAMES)->value(), 0);
+    EXPECT_EQ(Bar(CProgressDlg::IDC_PROGRESS_FILES)->value(), 0);
+    EXPECT_EQ(messages, std::vector<QString>{LocalizedString(1132)});
+    Pump(500);  // the job's late news are dropped: no summary
+    EXPECT_EQ(messages.size(), 1u);
+}
+
+// Closing the window in the middle of an export stops the worker before the card
+// library's context goes; the file in hand is finished, shortened but valid.
+TEST_F(ViewerExport, ClosingMidExportFinishesTheFileInHand)
+{
+    SlowCard slow;
+    Tick({0});
+    ClickButton(IDC_EXPORT);
+    ASSERT_TRUE(WaitUntil([&] { return Bar(CProgressDlg::IDC_PROGRESS_FRAMES)->value() > 5; }));
+    dlg.reset();
+    const QString file = out + "/" + QDir(out).entryList({"*.avi"}).value(0);
+    const RunResult probe =
+        RunCommand(std::string(FFPROBE_EXECUTABLE) + " -v error '" + file.toStdString() + "'");
+    EXPECT_EQ(probe.status, 0) << probe.output;
+    EXPECT_EQ(probe.output, "");
+}
+
 long ResidentKb()
 {
     std::ifstream status("/proc/self/status");
@@ -592,6 +921,58 @@ TEST(ViewerFigures, DISABLED_StartUpAndThreeChannelPlayback)
         "FIGURES start-to-list %lld ms; resident idle %ld KiB, playing peak %ld KiB; CPU %.1f %% of one core "
         "over %.1f s\n",
         static_cast<long long>(startMs), idleKb, peakKb, cpu, wall);
+}
+
+// Figures for the report, not checks: the export of the first three rows of "All" and a
+// capture of every channel, on the card in MUB_FIGURES_CARD. Run with
+// --gtest_also_run_disabled_tests.
+TEST(ViewerFigures, DISABLED_ExportAndCapture)
+{
+    const char* source = std::getenv("MUB_FIGURES_CARD");
+    ASSERT_NE(source, nullptr) << "MUB_FIGURES_CARD names the card";
+    QTemporaryDir tmp;
+    const QString out = tmp.path() + "/out";
+    QDir().mkpath(out);
+    CSamplePlayerDlg::Options options;
+    options.cardFolder = source;
+    options.configFolder = tmp.path().toStdString() + "/config";
+    options.messageBox = [](QWidget*, const QString&, const QString&, int) { return int(QMessageBox::Ok); };
+    options.chooseFolder = [&](QWidget*, const QString&, const QString&) { return out; };
+    options.saveFile = [&](QWidget*, const QString&, const QString&) { return tmp.path() + "/still.jpg"; };
+    CSamplePlayerDlg dlg(options);
+    dlg.OnInitDialog();
+    dlg.show();
+    ASSERT_TRUE(WaitUntil([&] { return dlg.RowCount() > 0; }));
+    auto* list = static_cast<QTreeWidget*>(dlg.Control(IDC_LIST));
+    qobject_cast<QAbstractButton*>(dlg.Control(IDC_CAT_ALL))->click();
+    for (int row = 0; row < 3 && row < dlg.RowCount(); ++row) {
+        list->topLevelItem(row)->setCheckState(0, Qt::Checked);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    qobject_cast<QAbstractButton*>(dlg.Control(IDC_EXPORT))->click();
+    long long longestGapMs = 0;  // the window's longest time without handling its events
+    qint64 last = clock.elapsed();
+    while (dlg.Exporting()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        longestGapMs = std::max<long long>(longestGapMs, clock.elapsed() - last);
+        last = clock.elapsed();
+        QThread::msleep(5);
+    }
+    std::printf("FIGURES GUI export of 3 rows: %lld ms; longest event gap %lld ms\n",
+                static_cast<long long>(clock.elapsed()), longestGapMs);
+
+    dlg.OnRowDoubleClicked(0);
+    qobject_cast<QAbstractButton*>(dlg.Control(IDC_CH3))->click();
+    ASSERT_NE(dlg.ThirdWindow(), nullptr);
+    ASSERT_TRUE(WaitUntil([&] {
+        return dlg.Player().CurrentTimeMs() > 3000 && !dlg.ThirdWindow()->Picture()->LatestImage().isNull();
+    }));
+    clock.restart();
+    qobject_cast<QAbstractButton*>(dlg.Control(IDC_CAPTURE))->click();
+    std::printf("FIGURES capture, click to %d files written: %lld ms\n",
+                static_cast<int>(QDir(tmp.path()).entryList({"still_*.jpg"}).size()),
+                static_cast<long long>(clock.elapsed()));
 }
 
 TEST(ViewerWindow, DestroyedWithoutStartingIsQuiet)

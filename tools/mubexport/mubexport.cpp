@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // mubexport: exports recordings from a card into a folder as AVI files, with a progress
-// bar on the terminal. Ctrl-C stops after the current packet and leaves the file being
-// written finished (shortened but valid); so does a recording that cannot be read or
-// written whole (a failing card, the AVI size limit), with the reason. Exit status 0
-// only when every file was written whole.
+// bar on the terminal; on request each with its GPS track (--gpx) and telemetry (--csv)
+// beside it. Every file written gets its line in the folder's SHA256SUMS. Ctrl-C stops
+// after the current packet and leaves the file being written finished (shortened but
+// valid); so does a recording that cannot be read or written whole (a failing card, the
+// AVI size limit), with the reason. Exit status 0 only when every file was written whole.
 #include "formats/aviwriter.h"
-#include "formats/exportfile.h"
+#include "formats/exportbundle.h"
 #include "formats/mubparser.h"
 #include "platform/trace.h"
 #include "tools/common/args.h"
@@ -32,17 +33,19 @@ void OnInterrupt(int)
 }
 
 constexpr const char* kHelp =
-    "Usage: mubexport [--card DIR]... --out DIR NAME...\n"
-    "  or:  mubexport [--card DIR]... --out DIR --category WORD\n"
+    "Usage: mubexport [--card DIR]... --out DIR [--gpx] [--csv] NAME...\n"
+    "  or:  mubexport [--card DIR]... --out DIR [--gpx] [--csv] --category WORD\n"
     "Exports recordings from a dashboard camera's card into a folder as AVI files, with\n"
     "progress on standard error. Ctrl-C stops after the current packet and keeps the file\n"
     "being written, shortened but valid. The exit status is 0 only when every file was\n"
-    "written whole.\n"
+    "written whole. Every file written gets its line in the folder's SHA256SUMS.\n"
     "\n"
     "Options:\n"
     "  --card DIR        a folder that holds a card (may be given more than once)\n"
     "  --out DIR         the folder the AVI files go into\n"
     "  --category WORD   every recording of a category: REC, EVENT, PARKING or MANUAL\n"
+    "  --gpx             NAME.gpx beside each AVI: its GPS track (none without a fix)\n"
+    "  --csv             NAME.csv beside each AVI: every telemetry record\n"
     "  --verbose         diagnostic lines on standard error\n"
     "  -h, --help        show this help and exit\n"
     "  --version         show the version and exit\n"
@@ -109,6 +112,7 @@ int main(int argc, char** argv)
     std::vector<std::string> names;
     std::string outDir;
     std::string category;
+    TelemetryFiles telemetry;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (AnswerStandardOption(arg, "mubexport", kHelp)) {
@@ -126,6 +130,10 @@ int main(int argc, char** argv)
             } else {
                 category = value;
             }
+        } else if (arg == "--gpx") {
+            telemetry.gpx = true;
+        } else if (arg == "--csv") {
+            telemetry.csv = true;
         } else if (arg == "--verbose") {
             SetTraceEnabled(true);
         } else if (!arg.empty() && arg[0] == '-') {
@@ -181,17 +189,22 @@ int main(int argc, char** argv)
     int failed = 0;
     int cancelled = 0;
     int shortened = 0;
+    int incomplete = 0;  // the AVI written, something beside it not
     const int count = static_cast<int>(names.size());
     for (int i = 0; i < count && !g_cancel.load(); ++i) {
         ProgressBar bar(names[i], i + 1, count);
-        ExportOptions options;
-        options.cancel = &g_cancel;
-        options.progress = [&bar](const ExportProgress& p) {
+        BundleOptions options;
+        options.avi.cancel = &g_cancel;
+        options.avi.progress = [&bar](const ExportProgress& p) {
             bar.Show(p.fraction);
             return true;
         };
+        options.telemetry = [telemetry] { return telemetry; };
+        options.card = ctx;
+        options.cardId = cardId;
         bar.Show(0);
-        const ExportResult r = ExportRecording(parser, writer, names[i], outDir, options);
+        const BundleResult bundle = ExportBundle(parser, writer, names[i], outDir, options);
+        const ExportResult& r = bundle.avi;
         switch (r.status) {
             case ExportStatus::Written:
                 ++written;
@@ -209,13 +222,24 @@ int main(int argc, char** argv)
             case ExportStatus::Failed:
                 ++failed;
                 bar.End("FAILED");
-                std::fprintf(stderr, "mubexport: %s\n", r.reason.c_str());
                 break;
+        }
+        for (const std::string& problem : bundle.problems) {
+            std::fprintf(stderr, "mubexport: %s\n", problem.c_str());
+        }
+        if (bundle.noFixes) {
+            std::fprintf(stderr, "mubexport: %s has no GPS fix: no track written\n", names[i].c_str());
+        }
+        if (r.status != ExportStatus::Failed && !bundle.problems.empty()) {
+            ++incomplete;
         }
     }
     CloseToolCard(ctx);
 
-    std::fprintf(stderr, "mubexport: %d written, %d shortened, %d failed, %d cancelled, %d not started\n",
-                 written, shortened, failed, cancelled, count - written - shortened - failed - cancelled);
-    return written == count ? 0 : 1;
+    std::fprintf(stderr,
+                 "mubexport: %d written, %d shortened, %d failed, %d cancelled, %d not started; "
+                 "%d with a problem beside the AVI\n",
+                 written, shortened, failed, cancelled, count - written - shortened - failed - cancelled,
+                 incomplete);
+    return written == count && incomplete == 0 ? 0 : 1;
 }
