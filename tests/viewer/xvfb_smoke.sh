@@ -31,7 +31,8 @@ eval "$(xdotool getwindowgeometry --shell "$win")"
 # A second copy finds the first and ends at once, silently.
 start=$(date +%s)
 timeout 20 "$viewer" --card "$work/card" > "$work/second.log" 2>&1 || fail "the second copy failed or hung"
-[ $(( $(date +%s) - start )) -lt 10 ] || fail "the second copy took too long to end"
+# Sanitizer builds start too slowly for the bound to mean anything.
+[ -n "${MUB_NO_TIMING_ASSERTS:-}" ] || [ $(( $(date +%s) - start )) -lt 10 ] || fail "the second copy took too long to end"
 kill -0 "$viewer_pid" || fail "the first copy died"
 
 # The list fills within a few seconds of the card being seen; the newest row is first.
