@@ -142,7 +142,7 @@ ExportResult ExportRecording(VMediaParser& parser, CAVIWriter& writer, const std
         if (slot < 0) {
             if (IsTextId(id) && options.text) {
                 const int fps = rates[0] > 0 ? rates[0] : kDefaultFps;
-                options.text(buffer.get(), length,
+                options.text(buffer, length,
                              static_cast<int>(static_cast<long long>(result.framesWritten) * 1000 / fps));
             }
             continue;  // telemetry, unknown ids and "no packet this time"
