@@ -355,11 +355,10 @@ TEST(AviWriter, ChunkBufferWritesWhatAddDataWrites)
     }
     EXPECT_FALSE(inPlace.writer.AddChunk(65, 0));  // more than the buffer holds
     inPlace.sink->SetWriteBudget(8 + 3);
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     std::memcpy(inPlace.writer.ChunkBuffer(64), "1234567", 7);
     EXPECT_FALSE(inPlace.writer.AddChunk(7, 0));
-    std::fflush(stdout);
-    EXPECT_NE(testing::internal::GetCapturedStdout().find("CAVIWriter::AddDataBody error 3 != 8\n"),
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("CAVIWriter::AddDataBody error 3 != 8\n"),
               std::string::npos);
     inPlace.sink->SetWriteBudget(-1);
     EXPECT_EQ(inPlace.writer.Chunks(), 4);

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Loaded with LD_PRELOAD into the whole program: every read of a recording (a .mub file)
-// first sleeps MUB_SLOW_READ_US microseconds, so that a test can act in the middle of an
-// export of the small sample recordings.
+// first sleeps MUB_SLOW_READ_US microseconds for every KiB it asks for, so that a test can
+// act in the middle of an export of the small sample recordings however the library
+// batches its reads.
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -32,7 +33,7 @@ extern "C" ssize_t pread(int fd, void* buffer, size_t len, off_t offset)
         return value != nullptr ? std::atol(value) : 0L;
     }();
     if (delayUs > 0 && IsRecording(fd)) {
-        ::usleep(static_cast<useconds_t>(delayUs));
+        ::usleep(static_cast<useconds_t>(delayUs * static_cast<long>((len + 1023) / 1024)));
     }
     return real(fd, buffer, len, offset);
 }

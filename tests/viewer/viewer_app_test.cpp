@@ -31,6 +31,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTreeWidget>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <opencv2/imgcodecs.hpp>
@@ -664,15 +665,21 @@ TEST_F(ViewerApp, CaptureDoesNothingWithAnEmptyListOrStopped)
 // The card's reads take a while, so that an export can be caught in the middle.
 class SlowCard {
 public:
-    SlowCard() { mub::SetCardReadFunction(&Read); }
+    explicit SlowCard(int usPerKiB = 1500)
+    {
+        s_usPerKiB = usPerKiB;
+        mub::SetCardReadFunction(&Read);
+    }
     ~SlowCard() { mub::SetCardReadFunction(nullptr); }
 
 private:
     static ssize_t Read(int fd, void* buffer, size_t len, off_t offset)
     {
-        std::this_thread::sleep_for(std::chrono::microseconds(1500));
+        // Per KiB, whatever the size of the library's reads.
+        std::this_thread::sleep_for(std::chrono::microseconds(s_usPerKiB.load()) * ((len + 1023) / 1024));
         return ::pread(fd, buffer, len, offset);
     }
+    static inline std::atomic<int> s_usPerKiB{1500};
 };
 
 class ViewerExport : public ViewerApp {
@@ -837,7 +844,9 @@ TEST_F(ViewerExport, KeysPlayCaptureAndCategoriesDoNothingWhileExporting)
 
 TEST_F(ViewerExport, CardPulledMidExportEndsItAndResetsTheWindow)
 {
-    SlowCard slow;
+    // Files already open stay readable once removed: the first file must last well past
+    // the card watch's one-second look for the pull to land in it.
+    SlowCard slow(5000);
     Tick({0, 1, 2});
     ClickButton(IDC_EXPORT);
     ASSERT_TRUE(WaitUntil([&] { return Bar(CProgressDlg::IDC_PROGRESS_FRAMES)->value() > 5; }));

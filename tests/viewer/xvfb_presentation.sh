@@ -17,6 +17,8 @@ shots=${3:-}
 source "$(dirname "$0")/xvfb_common.sh"
 run_inside_xvfb 1920x1080 "$@"
 prepare_viewer "$card_src"
+# The magnifier tells of Escape on its trace line.
+export MUB_TRACE=1
 
 geometry() {  # sets X, Y, WIDTH, HEIGHT of a window
   eval "$(xdotool getwindowgeometry --shell "$1")"
