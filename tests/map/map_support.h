@@ -2,6 +2,7 @@
 // Helpers for the tests that run the map pages in the web engine.
 #pragma once
 
+#include "tests/support/qt_wait.h"
 #include "viewer/mapview.h"
 
 #include <QCoreApplication>
@@ -15,22 +16,8 @@
 
 namespace maptest {
 
-// Generous: a loaded machine is slow, never wrong.
-constexpr int kWaitMs = 30000;
-
-inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kWaitMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
+using qt_wait::kWaitMs;
+using qt_wait::WaitUntil;
 
 inline void Pump(int ms)
 {

@@ -5,6 +5,7 @@
 #include "controls/controlid.h"
 #include "controls/winevent.h"
 #include "platform/waveout.h"
+#include "tests/support/qt_wait.h"
 #include "viewer/mainwindow.h"
 #include "viewer/pictureview.h"
 #include "viewer/skinctl.h"
@@ -36,22 +37,8 @@ inline void PrintTo(const QString& s, std::ostream* os)
 
 namespace viewer_test {
 
-// Generous limits for waits: a loaded machine is slow, never wrong.
-inline constexpr int kWaitMs = 30000;
-
-inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kWaitMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
+using qt_wait::kWaitMs;
+using qt_wait::WaitUntil;
 
 // Waits with the window's messages left in the queue, as while a handler runs.
 inline bool WaitWithoutEvents(const std::function<bool()>& done)
