@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "profile.h"
+#include "platform/fdio.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -254,21 +255,6 @@ std::string_view EndOfUnendedLast(std::string_view text, std::string_view eol)
         return {};
     }
     return text.back() == '\r' ? "\n" : eol;
-}
-
-bool WriteAll(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
 }
 
 void SyncFolderOf(const std::string& path)

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/configfile.h"
+#include "platform/fdio.h"
 
 #include "platform/profile.h"
 
@@ -75,21 +76,6 @@ bool ReadFile(const std::string& path, std::string* out)
     ok = ok && std::ferror(fp) == 0;
     std::fclose(fp);
     return ok;
-}
-
-bool WriteAll(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
 }
 
 std::string FolderOf(const std::string& path)
