@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/mubcard/recording_maker.h"
+#include "tools/mubcard/luma_noise.h"
 
 #include <algorithm>
 #include <array>
@@ -64,26 +65,7 @@ public:
         cv::putText(m_bgr, line, {8, y}, cv::FONT_HERSHEY_SIMPLEX, scale, ink, thick);
         cv::cvtColor(m_bgr, m_i420, cv::COLOR_BGR2YUV_I420);
         // Fresh sensor-like noise on the luma keeps the encoder at its bit rate.
-        static const std::array<int8_t, 256> kNoise = [] {
-            std::array<int8_t, 256> t{};
-            for (int i = 0; i < 256; ++i) {
-                t[static_cast<size_t>(i)] = static_cast<int8_t>(i % 13 - 6);
-            }
-            return t;
-        }();
-        uint8_t* luma = m_i420.data;
-        const size_t n = static_cast<size_t>(m_w) * m_h;
-        for (size_t i = 0; i < n; i += 8) {
-            // xorshift64: plenty for noise, and far cheaper than the seeding generator.
-            m_noise ^= m_noise << 13;
-            m_noise ^= m_noise >> 7;
-            m_noise ^= m_noise << 17;
-            uint64_t r = m_noise;
-            for (size_t k = 0; k < 8 && i + k < n; ++k, r >>= 8) {
-                const int v = luma[i + k] + kNoise[r & 0xFF];
-                luma[i + k] = static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-            }
-        }
+        AddLumaNoise(m_i420.data, static_cast<size_t>(m_w) * m_h, 6, &m_noise);
         return m_i420;
     }
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/mubcard/road_painter.h"
+#include "tools/mubcard/luma_noise.h"
 
 #include <algorithm>
 #include <array>
@@ -168,23 +169,7 @@ const cv::Mat& CRoadPainter::Paint(const RecordingPlan& plan, int frame, int fps
     DrawLabels(y, m_channel, plan, frame, fps, flash ? kBlack : kWhite);
 
     // Fresh sensor noise on the luma, as a camera's small sensor gives at dusk.
-    static const std::array<int8_t, 256> kNoise = [] {
-        std::array<int8_t, 256> t{};
-        for (int i = 0; i < 256; ++i) {
-            t[static_cast<size_t>(i)] = static_cast<int8_t>(i % 7 - 3);
-        }
-        return t;
-    }();
-    for (size_t i = 0; i < lumaBytes; i += 8) {
-        m_noise ^= m_noise << 13;
-        m_noise ^= m_noise >> 7;
-        m_noise ^= m_noise << 17;
-        uint64_t r = m_noise;
-        for (size_t k = 0; k < 8 && i + k < lumaBytes; ++k, r >>= 8) {
-            const int v = luma[i + k] + kNoise[r & 0xFF];
-            luma[i + k] = static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-        }
-    }
+    AddLumaNoise(luma, lumaBytes, 3, &m_noise);
     return m_i420;
 }
 
