@@ -11,18 +11,9 @@ build=$1
 card=$2
 version=$3
 
-if [ -z "${PACKAGE_TEST_INNER:-}" ]; then
-  export PACKAGE_TEST_INNER=1
-  exec xvfb-run -a -s "-screen 0 1280x900x24" bash "$0" "$@"
-fi
-
-work=$(mktemp -d)
-viewer_pid=
-cleanup() {
-  if [ -n "$viewer_pid" ]; then kill "$viewer_pid" 2>/dev/null || true; wait "$viewer_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../viewer/xvfb_common.sh"
+run_inside_xvfb 1280x900 "$@"
+make_work
 fail() {
   echo "FAIL: $*"
   exit 1

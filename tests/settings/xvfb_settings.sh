@@ -12,25 +12,9 @@ viewer=$1
 mubcard=$2
 shot=${3:-}
 
-if [ -z "${XVFB_SETTINGS_INNER:-}" ]; then
-  export XVFB_SETTINGS_INNER=1
-  exec xvfb-run -a -s "-screen 0 1280x900x24" bash "$0" "$@"
-fi
-
-work=$(mktemp -d)
-viewer_pid=
-cleanup() {
-  if [ -n "$viewer_pid" ]; then kill "$viewer_pid" 2>/dev/null || true; wait "$viewer_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  echo "--- the viewer's output (last lines):"
-  tail -n 40 "$work/viewer.log" 2>/dev/null || true
-  exit 1
-}
+source "$(dirname "$0")/../viewer/xvfb_common.sh"
+run_inside_xvfb 1280x900 "$@"
+make_work
 
 "$mubcard" --out "$work/card" --seed 3 --per-category 1 --duration 1 --synthetic > "$work/mubcard.log" 2>&1 ||
   fail "mubcard could not make the card"

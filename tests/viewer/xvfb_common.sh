@@ -17,11 +17,16 @@ run_inside_xvfb() {
 
 # A work folder with a copy of the card, removed at exit with the viewer it started, and the
 # viewer's environment pointing into it.
-prepare_viewer() {
-  local card_src=$1
+# A work folder, removed at exit with the viewer started from it (viewer_pid).
+make_work() {
   work=$(mktemp -d)
   viewer_pid=
   trap stop_and_clean EXIT
+}
+
+prepare_viewer() {
+  local card_src=$1
+  make_work
   cp -r "$card_src" "$work/card"
   mkdir -p "$work/config" "$work/runtime" "$work/tmp"
   chmod 700 "$work/runtime"
