@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 class CPictureSink;
 // Where a channel's pictures go; the engine never sees a window, only its sink.
@@ -125,6 +126,10 @@ public:
     // origin: 0 from start, 1 from the current position, 2 from the end. 0 on success.
     virtual int Seek(long offset, int origin) = 0;
     virtual bool IsOpen() = 0;
+    // Work for the next Close to run on the caller's thread once every byte was handed to
+    // the system, while the disk catches up. Not run when the flush failed; a sink that
+    // cannot overlap the two ignores it (the default), and the work is left undone.
+    virtual void SetWhileSyncing(std::function<void()> work) { (void)work; }
     // Virtual so that an owner holding only the interface deletes the whole sink.
     virtual ~VFileSystem() = default;
 };

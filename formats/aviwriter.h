@@ -6,6 +6,7 @@
 #include "engine/media.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class CAVIWriter {
@@ -53,6 +54,8 @@ public:
     // The file being written reached the size its 32-bit fields can describe; it can
     // still be finished with what it holds.
     bool LimitReached() const { return m_limitReached; }
+    // Work the sink runs at the end of the next Finish, while the file goes to the disk.
+    void SetWhileSyncing(std::function<void()> work) { m_sink->SetWhileSyncing(std::move(work)); }
     // The errno of the first failed write or close of the file being (or last) written;
     // 0 when none failed or the sink does not set errno.
     int LastError() const { return m_lastError; }

@@ -233,9 +233,13 @@ std::string RecordingSourcePath(MUBContext ctx, const std::string& recordingName
 
 std::string RecordingComment(MUBContext ctx, int cardId, const std::string& recordingName)
 {
+    return RecordingCommentFor(cardId, recordingName, RecordingSourcePath(ctx, recordingName));
+}
+
+std::string RecordingCommentFor(int cardId, const std::string& recordingName, const std::string& source)
+{
     const std::string name = recordingName.substr(0, recordingName.find(','));
     std::string text = "card " + std::to_string(cardId) + ", recording " + name;
-    const std::string source = RecordingSourcePath(ctx, name);
     struct stat st {};
     std::string error;
     const std::string hex = source.empty() ? std::string() : Sha256OfFile(source, &error);

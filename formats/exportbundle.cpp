@@ -4,6 +4,8 @@
 #include "formats/checksums.h"
 #include "formats/telemetryfile.h"
 
+#include <thread>
+
 namespace {
 
 std::string InFolder(const std::string& folder, const std::string& name)
@@ -33,7 +35,17 @@ BundleResult ExportBundle(VMediaParser& parser, CAVIWriter& writer, const std::s
     CTelemetryLog log;
     ExportOptions avi = options.avi;
     avi.text = [&log](const void* data, int length, int timeMs) { log.Add(data, length, timeMs); };
+    avi.sha256 = true;
+    const std::string recording = name.substr(0, name.find(','));
+    // The source's digest is worked out beside the copy, on the other core: the copy's own
+    // reads have brought the file into the page cache by then, so the card is read once.
+    std::string block;
+    std::thread sourceHasher(
+        [&block, cardId = options.cardId, recording, source = RecordingSourcePath(options.card, recording)] {
+            block = RecordingCommentFor(cardId, recording, source);
+        });
     result.avi = ExportRecording(parser, writer, name, folder, avi);
+    sourceHasher.join();
     if (result.avi.status == ExportStatus::Failed) {
         result.problems.push_back(result.avi.reason);
         return result;
@@ -43,7 +55,6 @@ BundleResult ExportBundle(VMediaParser& parser, CAVIWriter& writer, const std::s
 
     const TelemetryFiles wanted = options.telemetry ? options.telemetry() : TelemetryFiles{};
     const std::string stem = aviName.substr(0, aviName.size() - 4);  // less ".avi"
-    const std::string recording = name.substr(0, name.find(','));
     if (wanted.gpx) {
         if (log.ValidFixCount() == 0) {
             result.noFixes = true;
@@ -61,11 +72,17 @@ BundleResult ExportBundle(VMediaParser& parser, CAVIWriter& writer, const std::s
         }
     }
 
-    std::string block = RecordingComment(options.card, options.cardId, recording);
     if (const std::string note = StatusNote(result.avi); !note.empty()) {
         block.insert(block.size() - 1, note);
     }
-    block += ChecksumLinesFor(folder, result.written, &result.problems);
+    // The AVI was hashed while it went to the disk; the small files beside it are read back.
+    std::vector<std::string> unhashed(result.written.begin() + 1, result.written.end());
+    if (result.avi.sha256.empty()) {
+        unhashed.insert(unhashed.begin(), aviName);
+    } else {
+        block += ChecksumLine(result.avi.sha256, aviName);
+    }
+    block += ChecksumLinesFor(folder, unhashed, &result.problems);
     if (std::string error; !AppendChecksums(folder, block, &error)) {
         result.problems.push_back(error);
     }

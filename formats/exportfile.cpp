@@ -2,6 +2,7 @@
 #include "formats/exportfile.h"
 
 #include "formats/aviwriter.h"
+#include "formats/checksums.h"
 #include "platform/trace.h"
 
 #include <sys/stat.h>
@@ -175,6 +176,14 @@ ExportResult ExportRecording(VMediaParser& parser, CAVIWriter& writer, const std
     }
     parser.Close();
 
+    // Read back from the page cache on this thread while another waits for the disk.
+    std::string digest;
+    if (options.sha256) {
+        writer.SetWhileSyncing([&digest, &temporary] {
+            std::string error;
+            digest = Sha256OfFile(temporary, &error);
+        });
+    }
     const int riffSize = writer.Finish();
     // Finish reports a failed write or close as 0; also make sure every byte is there.
     const bool complete = !writeFailed && riffSize > 0 && FileSize(temporary) == riffSize + 8LL;
@@ -189,6 +198,7 @@ ExportResult ExportRecording(VMediaParser& parser, CAVIWriter& writer, const std
         return Fail(result, WithError("cannot rename to " + target, error));
     }
     result.path = target;
+    result.sha256 = digest;
     if (cancelled) {
         result.status = ExportStatus::Cancelled;
     } else if (writer.LimitReached()) {

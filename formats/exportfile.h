@@ -24,6 +24,8 @@ struct ExportResult {
     std::string path;        // the file written (also for a cancelled export)
     int framesWritten = 0;   // channel 0 pictures
     int packetsWritten = 0;  // all chunks
+    // Lower-case hex SHA-256 of the file written, when asked for and it could be read.
+    std::string sha256;
 };
 
 struct ExportProgress {
@@ -46,6 +48,8 @@ struct ExportOptions {
     const std::atomic<bool>* cancel = nullptr;
     // Print the per-packet "aviAddData" diagnostic line on standard output.
     bool traceAddData = true;
+    // Work out the written file's SHA-256 while it is synced to the disk.
+    bool sha256 = false;
 };
 
 // The file name a recording is exported under: its own name, ending in ".avi". Empty

@@ -90,3 +90,33 @@ TEST(FSNormal, CloseReportsWhatTheBufferCouldNotWrite)
     EXPECT_TRUE(fs.Close());  // closed already: nothing to report
     EXPECT_EQ(ReadFile(path), "abc");
 }
+
+TEST(FSNormal, WorkWhileSyncingSeesEveryByteAndRunsOnceOnlyAfterAGoodFlush)
+{
+    // Past the writeback step, so that the early writeback is exercised too.
+    const std::string data(CFSNormal::kWritebackBytes + 3 * CFSNormal::kWriteBlockBytes / 2, 'x');
+    const auto path = TempPath("fsnormal_while.bin");
+    CFSNormal fs;
+    ASSERT_TRUE(fs.Open(path.c_str(), "wb"));
+    EXPECT_EQ(fs.Write(data.data(), static_cast<int>(data.size())), static_cast<int>(data.size()));
+    int runs = 0;
+    std::string seen;
+    fs.SetWhileSyncing([&] {
+        ++runs;
+        seen = ReadFile(path);
+    });
+    EXPECT_TRUE(fs.Close());
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(seen == data) << "the work saw " << seen.size() << " of " << data.size() << " bytes";
+    ASSERT_TRUE(fs.Open(path.c_str(), "wb"));
+    EXPECT_TRUE(fs.Close());
+    EXPECT_EQ(runs, 1);  // one close only
+
+    if (std::filesystem::exists("/dev/full")) {
+        ASSERT_TRUE(fs.Open("/dev/full", "wb"));
+        EXPECT_EQ(fs.Write("abc", 3), 3);
+        fs.SetWhileSyncing([&] { ++runs; });
+        EXPECT_FALSE(fs.Close());
+        EXPECT_EQ(runs, 1);
+    }
+}
