@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <thread>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -86,7 +87,7 @@ CFFMH264_Decoder::~CFFMH264_Decoder()
     Release();
 }
 
-bool CFFMH264_Decoder::Init(int threadCount)
+bool CFFMH264_Decoder::Init(int threadCount, bool frameThreads)
 {
     Release();
     m_packet = av_packet_alloc();
@@ -102,14 +103,16 @@ bool CFFMH264_Decoder::Init(int threadCount)
         Release();
         return false;
     }
-    // Slice threads only: frame threads hold pictures back, and every packet must give
-    // its own picture at once.
+    // Slice threads by default: every packet gives its own picture at once. Frame threads
+    // are for pictures one core cannot decode in time, at the cost of the delay.
     m_context->thread_count = std::max(1, threadCount);
-    m_context->thread_type = FF_THREAD_SLICE;
+    m_context->thread_type = frameThreads ? FF_THREAD_FRAME : FF_THREAD_SLICE;
     if (avcodec_open2(m_context, m_codec, nullptr) < 0) {
         Release();
         return false;
     }
+    m_delay = frameThreads ? m_context->thread_count - 1 : 0;
+    m_draining = false;
     return true;
 }
 
@@ -121,6 +124,8 @@ void CFFMH264_Decoder::Release()
     }
     m_dstWidth = m_dstHeight = m_srcWidth = m_srcHeight = 0;
     m_srcFormat = -1;
+    m_delay = 0;
+    m_draining = false;
     avcodec_free_context(&m_context);
     av_frame_free(&m_frame);
     av_frame_free(&m_received);
@@ -128,10 +133,13 @@ void CFFMH264_Decoder::Release()
     m_codec = nullptr;
 }
 
-CFFMH264_Decoder::Result CFFMH264_Decoder::Decode(const void* data, int size)
+CFFMH264_Decoder::Result CFFMH264_Decoder::Decode(const void* data, int size, int64_t tag)
 {
     if (m_context == nullptr || data == nullptr || size <= 0) {
         return Result::Error;
+    }
+    if (m_draining) {
+        Flush();  // data again after the end was sent: the decoder must take it
     }
     if (IsJpegStart(data, size)) {
         return Result::NoPicture;  // a still picture stored in the video stream, not H.264
@@ -140,6 +148,7 @@ CFFMH264_Decoder::Result CFFMH264_Decoder::Decode(const void* data, int size)
     // beyond what the decoder keeps itself.
     m_packet->data = const_cast<uint8_t*>(static_cast<const uint8_t*>(data));
     m_packet->size = size;
+    m_packet->pts = tag;
     int ret = avcodec_send_packet(m_context, m_packet);
     m_packet->data = nullptr;
     m_packet->size = 0;
@@ -156,11 +165,41 @@ CFFMH264_Decoder::Result CFFMH264_Decoder::Decode(const void* data, int size)
     return gotPicture ? Result::Picture : Result::NoPicture;
 }
 
+CFFMH264_Decoder::Result CFFMH264_Decoder::Drain()
+{
+    if (m_context == nullptr) {
+        return Result::NoPicture;
+    }
+    if (!m_draining) {
+        m_draining = true;
+        if (avcodec_send_packet(m_context, nullptr) < 0) {
+            Flush();
+            return Result::NoPicture;
+        }
+    }
+    if (avcodec_receive_frame(m_context, m_received) >= 0) {
+        av_frame_unref(m_frame);
+        av_frame_move_ref(m_frame, m_received);
+        return Result::Picture;
+    }
+    Flush();  // all out: ready for packets again
+    return Result::NoPicture;
+}
+
 void CFFMH264_Decoder::Flush()
 {
     if (m_context != nullptr) {
         avcodec_flush_buffers(m_context);
     }
+    m_draining = false;
+}
+
+int64_t CFFMH264_Decoder::PictureTag() const
+{
+    if (!HasPicture()) {
+        return -1;
+    }
+    return m_frame->pts != AV_NOPTS_VALUE ? m_frame->pts : -1;
 }
 
 bool CFFMH264_Decoder::HasPicture() const
@@ -241,10 +280,97 @@ bool CDecoder::Init()
     for (Channel& ch : m_channels) {
         std::lock_guard<std::mutex> picture(ch.picture);
         std::lock_guard<CSync> decode(m_decodeLock);
-        if (!ch.decoder.Init(threads)) {
+        const bool frameThreads = ch.frameThreads > 1;
+        if (!ch.decoder.Init(frameThreads ? ch.frameThreads : threads, frameThreads)) {
             std::fprintf(stderr, "[CDecoder] no H.264 decoder\n");
         }
     }
+    return true;
+}
+
+void CDecoder::SetPictureSize(int channel, int width, int height)
+{
+    if (channel < 0 || channel >= kChannels) {
+        return;
+    }
+    const long long pixels = static_cast<long long>(std::max(width, 0)) * std::max(height, 0);
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    const int frameThreads = pixels > 0 && pixels >= m_frameThreadPixels.load() && cores > 1
+                                 ? std::min(cores, kMaxFrameThreads)
+                                 : 0;
+    Channel& ch = m_channels[channel];
+    std::lock_guard<std::mutex> picture(ch.picture);
+    std::lock_guard<CSync> decode(m_decodeLock);
+    if (frameThreads == ch.frameThreads) {
+        return;
+    }
+    ch.frameThreads = frameThreads;
+    // Opened again only when it was open: Init opens every channel the same way.
+    if (ch.decoder.IsOpen() &&
+        !ch.decoder.Init(frameThreads > 1 ? frameThreads : m_threadCount.load(), frameThreads > 1)) {
+        std::fprintf(stderr, "[CDecoder] no H.264 decoder\n");
+    }
+}
+
+int CDecoder::Delay(int channel)
+{
+    if (channel < 0 || channel >= kChannels) {
+        return 0;
+    }
+    Channel& ch = m_channels[channel];
+    std::lock_guard<std::mutex> picture(ch.picture);
+    return ch.decoder.Delay();
+}
+
+bool CDecoder::Decode(int channel, const void* data, int size, int tag, int* pictureTag)
+{
+    if (channel < 0 || channel >= kChannels) {
+        return false;
+    }
+    Channel& ch = m_channels[channel];
+    std::lock_guard<std::mutex> picture(ch.picture);
+    CFFMH264_Decoder::Result result;
+    {
+        std::lock_guard<CSync> decode(m_decodeLock);
+        result = data == nullptr ? ch.decoder.Drain() : ch.decoder.Decode(data, size, tag);
+    }
+    ch.failed = result == CFFMH264_Decoder::Result::Error;
+    if (result != CFFMH264_Decoder::Result::Picture) {
+        return false;
+    }
+    if (pictureTag != nullptr) {
+        const int64_t out = ch.decoder.PictureTag();
+        *pictureTag = out >= 0 && out <= INT32_MAX ? static_cast<int>(out) : -1;
+    }
+    return true;
+}
+
+bool CDecoder::Show(int channel, PictureSinkHandle window)
+{
+    if (channel < 0 || channel >= kChannels) {
+        return false;
+    }
+    // A hidden view would not keep what is painted into it; it is redrawn when shown.
+    return window != nullptr && IsWindowVisible(window) && Paint(m_channels[channel], window);
+}
+
+bool CDecoder::Paint(Channel& ch, PictureSinkHandle window)
+{
+    int width = 0;
+    int height = 0;
+    if (!SinkSize(window, &width, &height)) {
+        return false;
+    }
+    CVipImgRGB painted;
+    {
+        std::lock_guard<std::mutex> picture(ch.picture);
+        // Nothing decoded yet: paint nothing rather than an uninitialised image.
+        if (!ch.decoder.HasPicture() || !PaintLocked(ch, width, height, &painted)) {
+            return false;
+        }
+    }
+    // Outside the picture lock: the sink's listener runs on this thread.
+    DrawIplImage(window, painted);
     return true;
 }
 
@@ -327,22 +453,7 @@ bool CDecoder::Redraw(int channel, PictureSinkHandle window)
     if (channel < 0 || channel > 1) {
         return false;  // the third channel is never redrawn
     }
-    int width = 0;
-    int height = 0;
-    if (!SinkSize(window, &width, &height)) {
-        return false;
-    }
-    Channel& ch = m_channels[channel];
-    CVipImgRGB painted;
-    {
-        std::lock_guard<std::mutex> picture(ch.picture);
-        // Nothing decoded yet: paint nothing rather than an uninitialised image.
-        if (!ch.decoder.HasPicture() || !PaintLocked(ch, width, height, &painted)) {
-            return false;
-        }
-    }
-    DrawIplImage(window, painted);
-    return true;
+    return Paint(m_channels[channel], window);
 }
 
 bool CDecoder::DecodeFailed(int channel)

@@ -27,8 +27,12 @@ public:
     CFFMH264_Decoder& operator=(const CFFMH264_Decoder&) = delete;
 
     // Opens an H.264 decoder; false when there is none (the channel then never decodes).
-    // threadCount: decoder threads (slice threads; frame threads would delay pictures).
-    bool Init(int threadCount = 1);
+    // threadCount: decoder threads. Slice threads give each packet's picture at once; frame
+    // threads decode several pictures at a time, and hold each back until threadCount - 1
+    // more packets went in (Delay).
+    bool Init(int threadCount = 1, bool frameThreads = false);
+    // Packets a picture comes out after its own (0 without frame threads).
+    int Delay() const { return m_delay; }
     // Frees the decoder, the picture and the scaler (with its cached geometry).
     void Release();
     bool IsOpen() const { return m_context != nullptr; }
@@ -37,9 +41,15 @@ public:
     // Decodes one access unit. A picture that comes out replaces the last one; otherwise
     // the last picture stays. NoPicture: the data was taken but the decoder holds its
     // pictures back (reordering) or the unit is not H.264 (a still stored in the stream).
-    Result Decode(const void* data, int size);
+    // tag goes with the packet and comes out with its picture (PictureTag).
+    Result Decode(const void* data, int size, int64_t tag = 0);
+    // At the end of the data: one picture the decoder still holds, as Decode gives it;
+    // NoPicture once none is left (the decoder then takes packets again).
+    Result Drain();
     // Drops the decoder's reference pictures (the last picture stays for redraw).
     void Flush();
+    // The tag of the packet the last picture came from; -1 when it is unknown.
+    int64_t PictureTag() const;
 
     bool HasPicture() const;
     // Size of the last picture; false when there is none.
@@ -78,6 +88,8 @@ private:
     int m_srcHeight = 0;
     int m_srcFormat = -1;
     int m_scalerBuilds = 0;
+    int m_delay = 0;
+    bool m_draining = false;  // the end of the data was sent
 };
 
 // The engine's VMediaDecoder: channel 0 front, 1 rear, 2 third camera.
@@ -92,6 +104,11 @@ public:
 
     // Decoder threads per channel for the next Init (default 1).
     void SetThreadCount(int count) { m_threadCount = count; }
+    // Pictures of at least this many pixels are decoded with frame threads, one per core
+    // (at most kMaxFrameThreads), where the machine has more than one.
+    void SetFrameThreadPixels(long long pixels) { m_frameThreadPixels = pixels; }
+    static constexpr long long kDefaultFrameThreadPixels = 2560LL * 1440;
+    static constexpr int kMaxFrameThreads = 4;
 
     bool Init() override;
     void Release() override;
@@ -110,6 +127,12 @@ public:
     void SetFlipMode(int channel, int mode) override;
     // Saves the last picture at its decoded size; the format follows the name (".jpg").
     bool SaveSnapshot(int channel, const char* path) override;
+    // Player lock held, no decoding under way: a channel whose pictures are large gets
+    // frame threads (its decoder is opened again when that changes).
+    void SetPictureSize(int channel, int width, int height) override;
+    int Delay(int channel) override;
+    bool Decode(int channel, const void* data, int size, int tag, int* pictureTag) override;
+    bool Show(int channel, PictureSinkHandle window) override;
 
     float Contrast(int channel) const;
     float Brightness(int channel) const;
@@ -122,15 +145,19 @@ private:
         CFFMH264_Decoder decoder;         // decode step also under m_decodeLock
         std::atomic<int> flipMode{0};     // written by the UI thread, read when painting
         std::atomic<bool> failed{false};  // the last DecodeAndShow met bad data
+        int frameThreads = 0;             // the next Init's frame threads (0: slice threads)
         CVipImgRGB display;               // --- protected by picture
         CVipImgRGB spare;                 // --- protected by picture (the previous display image)
     };
 
     static int Clamp(int channel);
+    // Paints the last picture at the sink's size, then hands it to the sink.
+    bool Paint(Channel& ch, PictureSinkHandle window);
     // Scales, flips and presents the last picture; channel's picture lock held.
     bool PaintLocked(Channel& ch, int width, int height, CVipImgBase* painted);
 
     Channel m_channels[kChannels];
     std::atomic<int> m_threadCount{1};
+    std::atomic<long long> m_frameThreadPixels{kDefaultFrameThreadPixels};
     CSync m_decodeLock;  // held only around the decoding step
 };

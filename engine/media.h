@@ -102,6 +102,35 @@ public:
     virtual void SetBrightness(int channel, int value) = 0;
     virtual void SetFlipMode(int channel, int mode) = 0;
     virtual bool SaveSnapshot(int channel, const char* path) = 0;
+    // Decoding a channel's pictures a few at a time in parallel holds each back by a
+    // packet or more. The size the recording announces for a channel, before its packets.
+    virtual void SetPictureSize(int channel, int width, int height)
+    {
+        (void)channel;
+        (void)width;
+        (void)height;
+    }
+    // Packets a channel's picture comes out after its own; 0: with its own packet, and the
+    // three calls below are not needed.
+    virtual int Delay(int channel)
+    {
+        (void)channel;
+        return 0;
+    }
+    // Decodes without painting; data null: one picture held back at the end of the data.
+    // True when a picture came out: *pictureTag is the tag its packet went in with (-1 if
+    // unknown). False with DecodeFailed telling bad data from no picture yet.
+    virtual bool Decode(int channel, const void* data, int size, int tag, int* pictureTag)
+    {
+        (void)channel, (void)data, (void)size, (void)tag, (void)pictureTag;
+        return false;
+    }
+    // Paints the channel's last picture into the sink at its size.
+    virtual bool Show(int channel, PictureSinkHandle window)
+    {
+        (void)channel, (void)window;
+        return false;
+    }
 
 protected:
     ~VMediaDecoder() = default;  // owners delete the concrete decoder

@@ -215,6 +215,12 @@ bool CQVZMediaPlayer::Open(const char* name)
         }
         m_frameRate0 = m_parser->GetFrameRate(0);
         m_frameRate1 = m_parser->GetFrameRate(1);
+        if (m_decoder) {
+            for (int channel = 0; channel < 3; ++channel) {
+                const VideoSize size = m_parser->GetVideoSize(channel);
+                m_decoder->SetPictureSize(channel, size.width, size.height);
+            }
+        }
     }
 
     m_frameIndex = 0;
@@ -282,7 +288,7 @@ bool CQVZMediaPlayer::SeekMs(int ms)
 
 int CQVZMediaPlayer::CurrentTimeMs() const
 {
-    return FrameTimeMs(m_frameIndex.load());
+    return FrameTimeMs(FrameIndex());
 }
 
 void CQVZMediaPlayer::RedrawAll()
@@ -382,6 +388,7 @@ void CQVZMediaPlayer::Reset()
     m_frontQueued = 0;
     m_cushionCount = 0;
     m_prebuffering = true;
+    m_heldBack = 0;
     if (m_decoder) {
         m_decoder->Flush(0);
         m_decoder->Flush(1);
@@ -434,8 +441,9 @@ CQVZMediaPlayer::LoopResult CQVZMediaPlayer::ReadPresentLoop()
         int size = kPacketBufferBytes;
         const int r = m_openFailed || m_parser == nullptr ? -1 : m_parser->ParseMedia(id, buffer, &size);
         if (r < 0) {
-            // End of input: present what is queued, one picture per pass.
-            if (!Present()) {
+            // End of input: present what is queued, one picture per pass, then what the
+            // decoder holds back; the end comes on the pass after the last picture.
+            if (!Present() && !DrainFront()) {
                 return LoopResult::End;
             }
             continue;
@@ -553,14 +561,12 @@ bool CQVZMediaPlayer::WindowVisible(int channel)
 
 void CQVZMediaPlayer::PresentFront(int length, bool show)
 {
+    if (m_decoder != nullptr && m_decoder->Delay(0) > 0) {
+        PresentDelayedFront(length, show);
+        return;
+    }
     if (show) {
-        const SoundWait wait = WaitForSound(FrameTimeMs(m_frameIndex.load()));
-        if (wait == SoundWait::NoClock && m_pacedBySound) {
-            // The gaps of pictures that followed the sound are not work times.
-            m_pacer.Reset();
-        }
-        m_pacedBySound = wait == SoundWait::Followed;
-        Pace(wait == SoundWait::NoClock);
+        WaitForTurn(FrameTimeMs(m_frameIndex.load()));
     }
     ++m_frameIndex;
     ++m_frontPresented;
@@ -579,10 +585,69 @@ void CQVZMediaPlayer::PresentFront(int length, bool show)
             StepShown(0);
         }
     } else if (m_decoder->DecodeFailed(0)) {
-        // Bad data, not a decoder still holding its first pictures back.
-        m_decoder->Release();
-        m_decoder->Init();
-        ++m_decoderResets;
+        ResetDecoderAfterError();
+    }
+}
+
+void CQVZMediaPlayer::ResetDecoderAfterError()
+{
+    // Bad data, not a decoder still holding its first pictures back.
+    m_decoder->Release();
+    m_decoder->Init();
+    m_heldBack = 0;
+    ++m_decoderResets;
+}
+
+void CQVZMediaPlayer::PresentDelayedFront(int length, bool show)
+{
+    // Decoded before its time: the decoder works on it, and on the ones after it, on its
+    // own threads while this one waits for the picture that came out.
+    const int tag = m_frameIndex.load();
+    ++m_frameIndex;
+    ++m_frontPresented;
+    int pictureTag = -1;
+    bool decoded = false;
+    {
+        std::lock_guard<std::mutex> lock(m_windowLock);
+        decoded = m_decoder->Decode(0, m_presentBuffer.get(), length, tag, &pictureTag);
+    }
+    if (decoded) {
+        ShowFront(pictureTag >= 0 ? pictureTag : std::max(tag - m_heldBack.load(), 0), show);
+    } else if (m_decoder->DecodeFailed(0)) {
+        ResetDecoderAfterError();
+    } else {
+        ++m_heldBack;
+    }
+}
+
+bool CQVZMediaPlayer::DrainFront()
+{
+    if (m_decoder == nullptr || m_decoder->Delay(0) == 0) {
+        return false;
+    }
+    int pictureTag = -1;
+    bool decoded = false;
+    {
+        std::lock_guard<std::mutex> lock(m_windowLock);
+        decoded = m_decoder->Decode(0, nullptr, 0, -1, &pictureTag);
+    }
+    if (!decoded) {
+        m_heldBack = 0;
+        return false;
+    }
+    m_heldBack = std::max(m_heldBack.load() - 1, 0);
+    ShowFront(pictureTag >= 0 ? pictureTag : FrameIndex() - 1, State() != PlayerState::Stepping);
+    return true;
+}
+
+void CQVZMediaPlayer::ShowFront(int pictureTag, bool show)
+{
+    if (show) {
+        WaitForTurn(FrameTimeMs(pictureTag));
+        std::lock_guard<std::mutex> lock(m_windowLock);
+        m_decoder->Show(0, m_windows[0]);
+    } else if (!(m_noPauseOnFront && WindowVisible(1))) {
+        StepShown(0);
     }
 }
 
@@ -645,6 +710,17 @@ CQVZMediaPlayer::SoundWait CQVZMediaPlayer::WaitForSound(int timeMs)
         }
         WaitWhilePlaying(std::min(static_cast<int64_t>(aheadMs * 1e6), kLongestSoundWaitNs));
     }
+}
+
+void CQVZMediaPlayer::WaitForTurn(int timeMs)
+{
+    const SoundWait wait = WaitForSound(timeMs);
+    if (wait == SoundWait::NoClock && m_pacedBySound) {
+        // The gaps of pictures that followed the sound are not work times.
+        m_pacer.Reset();
+    }
+    m_pacedBySound = wait == SoundWait::Followed;
+    Pace(wait == SoundWait::NoClock);
 }
 
 void CQVZMediaPlayer::Pace(bool sleep)

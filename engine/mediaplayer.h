@@ -18,6 +18,7 @@
 #include "engine/playerstate.h"
 #include "platform/thread.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -88,7 +89,8 @@ public:
     int DurationMs() const { return m_durationMs.load(); }
     int PlayState() const { return PlayStateOf(State()); }
     int RunMode() const { return RunModeOf(State()); }
-    int FrameIndex() const { return m_frameIndex.load(); }
+    // The picture after the one shown (pictures a decoder still holds are not shown).
+    int FrameIndex() const { return std::max(m_frameIndex.load() - m_heldBack.load(), 0); }
     int PendingSeek() const { return m_pendingSeek.load(); }
     int FrameRate0() const { return m_frameRate0.load(); }
     // Number of the latest Open (1 for the first). The end event carries the number of the
@@ -119,9 +121,17 @@ private:
     // Present one video entry (and the text before it); false when the queue was empty.
     bool Present();
     void PresentFront(int length, bool show);
+    // The front channel of a decoder that holds pictures back (Delay > 0): the picture
+    // that comes out is shown at its own time, and the last ones come out at the end.
+    void PresentDelayedFront(int length, bool show);
+    bool DrainFront();
+    void ShowFront(int pictureTag, bool show);
+    void ResetDecoderAfterError();
     void PresentOther(int channel, int length, bool show);
     // Waits until the sound heard reaches the picture due at timeMs.
     SoundWait WaitForSound(int timeMs);
+    // Waits until the picture due at timeMs may be shown: by the sound, or by the pacer.
+    void WaitForTurn(int timeMs);
     void Pace(bool sleep);
     void StepShown(int lastChannel);
 
@@ -151,7 +161,8 @@ private:
     std::atomic<int> m_frameRate0{0};
     std::atomic<int> m_frameRate1{0};
     std::atomic<int> m_durationMs{0};
-    std::atomic<int> m_frameIndex{0};
+    std::atomic<int> m_frameIndex{0};   // the next front packet to present
+    std::atomic<int> m_heldBack{0};     // front packets the decoder took but showed no picture of
     std::atomic<int> m_frameCount0{0};  // written under the player lock
     std::atomic<int> m_openSerial{0};   // written under the player lock
     std::atomic<long long> m_frontPresented{0};

@@ -384,3 +384,47 @@ TEST_F(DecoderTest, ThreeChannelsFromSeveralThreads)
         EXPECT_EQ(sink.Serial(), static_cast<uint64_t>(frames));
     }
 }
+
+// Large pictures decode on frame threads: every picture still comes out once, in order,
+// with its packet's tag, the held ones at the end; after a flush nothing old comes out.
+TEST_F(DecoderTest, FrameThreadsHoldPicturesBackButLoseNoneAndKeepTheirTags)
+{
+    if (std::thread::hardware_concurrency() < 2) {
+        GTEST_SKIP() << "frame threads need two cores";
+    }
+    CPictureSink sink(kWidth, kHeight);
+    m_decoder.SetPictureSize(1, kWidth, kHeight);
+    EXPECT_EQ(m_decoder.Delay(1), 0);  // small: slice threads, each picture at once
+    m_decoder.SetFrameThreadPixels(kWidth * kHeight);
+    m_decoder.SetPictureSize(1, kWidth, kHeight);
+    const int delay = m_decoder.Delay(1);
+    ASSERT_GE(delay, 1);
+    for (int round = 0; round < 2; ++round) {
+        std::vector<int> tags;
+        for (int i = 0; i < static_cast<int>(Stream().size()); ++i) {
+            int tag = -1;
+            const auto& unit = Stream()[static_cast<size_t>(i)];
+            if (m_decoder.Decode(1, unit.data(), static_cast<int>(unit.size()), 100 * round + i, &tag)) {
+                tags.push_back(tag);
+            }
+            EXPECT_FALSE(m_decoder.DecodeFailed(1));
+        }
+        EXPECT_EQ(static_cast<int>(tags.size()), static_cast<int>(Stream().size()) - delay);
+        for (int tag = -1; m_decoder.Decode(1, nullptr, 0, -1, &tag);) {
+            tags.push_back(tag);
+        }
+        ASSERT_EQ(tags.size(), Stream().size());
+        for (size_t i = 0; i < tags.size(); ++i) {
+            EXPECT_EQ(tags[i], 100 * round + static_cast<int>(i));
+        }
+        EXPECT_TRUE(m_decoder.Show(1, &sink));
+        // A flush with pictures in flight: none of them comes out after it.
+        int tag = -1;
+        m_decoder.Decode(1, Stream()[0].data(), static_cast<int>(Stream()[0].size()), 999, &tag);
+        m_decoder.Flush(1);
+        EXPECT_FALSE(m_decoder.Decode(1, nullptr, 0, -1, &tag));
+    }
+    m_decoder.SetFrameThreadPixels(CDecoder::kDefaultFrameThreadPixels);
+    m_decoder.SetPictureSize(1, kWidth, kHeight);
+    EXPECT_EQ(m_decoder.Delay(1), 0);
+}

@@ -251,6 +251,16 @@ public:
     std::atomic<int> heldBack{0};
     // Runs on the worker for every DecodeAndShow (before it is noted).
     std::function<void(const DecodeCall&)> onDecode;
+    // Front pictures come out this many packets late, through Decode and Show, as from
+    // frame threads; 0: through DecodeAndShow.
+    std::atomic<int> delay{0};
+
+    // Front pictures that came out of Decode, in order, and whether Show painted them.
+    std::vector<DecodeCall> Out()
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_out;
+    }
 
     std::vector<DecodeCall> Calls()
     {
@@ -294,6 +304,7 @@ public:
         m_calls.clear();
         m_redraws.clear();
         m_flushes.clear();
+        m_out.clear();
     }
 
     bool Init() override
@@ -332,6 +343,36 @@ public:
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_flushes.push_back(channel);
+        if (channel == 0) {
+            m_held.clear();
+        }
+    }
+    int Delay(int channel) override { return channel == 0 ? delay.load() : 0; }
+    bool Decode(int channel, const void* data, int size, int tag, int* pictureTag) override
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (channel != 0) {
+            return false;
+        }
+        if (data != nullptr) {
+            m_held.push_back({FrameOf(data, size), tag});
+        }
+        if (m_held.empty() || (data != nullptr && static_cast<int>(m_held.size()) <= delay.load())) {
+            return false;
+        }
+        m_out.push_back({0, m_held.front().first, false});
+        *pictureTag = m_held.front().second;
+        m_held.erase(m_held.begin());
+        return true;
+    }
+    bool Show(int channel, PictureSinkHandle) override
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (channel != 0 || m_out.empty()) {
+            return false;
+        }
+        m_out.back().show = true;
+        return true;
     }
     void SetContrast(int, int) override {}
     void SetBrightness(int channel, int value) override
@@ -350,6 +391,8 @@ private:
     std::vector<int> m_redraws;
     std::vector<int> m_flushes;
     bool m_failed[4] = {};
+    std::vector<std::pair<int, int>> m_held;  // front frame, tag
+    std::vector<DecodeCall> m_out;
 };
 
 // Plays instantly (or with a delay per packet) and notes what it was given.

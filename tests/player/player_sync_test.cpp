@@ -13,11 +13,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 namespace fs = std::filesystem;
 
-TEST(PlayerSync, FlashesAndBeepsStayWithin45MsOverAMinute)
+// Once with the decoder as it is for such pictures (each packet's picture at once), once
+// with frame threads forced on, which hold every picture back by a packet or more.
+class PlayerSyncDecoding : public testing::TestWithParam<bool> {};
+
+TEST_P(PlayerSyncDecoding, FlashesAndBeepsStayWithin45MsOverAMinute)
 {
+    const bool frameThreads = GetParam();
+    if (frameThreads && std::thread::hardware_concurrency() < 2) {
+        GTEST_SKIP() << "frame threads need two cores";
+    }
     const std::string card = SyncCard();
     ASSERT_FALSE(card.empty()) << "mubcard failed";
     const std::string name = LastRecordingOf(card, MUB_CATEGORY_DRIVING);
@@ -27,6 +36,7 @@ TEST(PlayerSync, FlashesAndBeepsStayWithin45MsOverAMinute)
     SessionOptions options;
     options.card = card;
     options.name = name;
+    options.frameThreadPixels = frameThreads ? 0 : -1;
     std::string error;
     ASSERT_TRUE(session.Setup(options, &error)) << error;
     if (!session.SoundPlaying()) {
@@ -64,6 +74,11 @@ TEST(PlayerSync, FlashesAndBeepsStayWithin45MsOverAMinute)
         EXPECT_LE(r.maxAbsMs, 45.0);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Decoding, PlayerSyncDecoding, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& p) {
+                             return p.param ? std::string("FrameThreads") : std::string("SliceThreads");
+                         });
 
 namespace {
 

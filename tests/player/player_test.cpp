@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
@@ -139,6 +140,55 @@ TEST_F(PlayerTest, SeekWhilePlayingLeavesATargetForTheWorker)
     EXPECT_EQ(*(at - 1) < 300, true);
     player.Stop();
 }
+
+// A decoder that holds front pictures back (frame threads): each picture is shown once,
+// at its own time; a step shows the picture sought; the held ones come out at the end.
+class DelayedPlayerTest : public PlayerTest, public testing::WithParamInterface<int> {};
+
+TEST_P(DelayedPlayerTest, EveryPictureIsShownOnceInOrderAndTheEndComesAfterTheLast)
+{
+    decoder.delay = GetParam();
+    StartAndOpen({.frames = 60, .fps = 30, .audioBytes = 533});
+    ASSERT_TRUE(WaitForEnd());
+    std::vector<int> shown;
+    for (const DecodeCall& c : decoder.Out()) {
+        EXPECT_TRUE(c.show) << "frame " << c.frame;
+        shown.push_back(c.frame);
+    }
+    std::vector<int> expected(60);
+    std::iota(expected.begin(), expected.end(), 0);
+    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(player.CurrentTimeMs(), 2000);
+    SleepMs(50);
+    EXPECT_EQ(ends.load(), 1);
+}
+
+TEST_P(DelayedPlayerTest, AStepShowsThePictureSoughtAndTheLastPictureBeforeTheEnd)
+{
+    decoder.delay = GetParam();
+    StartAndOpen({.frames = 90, .fps = 30, .keyEvery = 1});
+    player.Pause();
+    for (const int ms : {1000, 60000}) {
+        const int frame = std::min(ms * 30 / 1000, 89);
+        decoder.ClearCalls();
+        ASSERT_TRUE(player.SeekMs(ms));
+        ASSERT_TRUE(WaitUntil([&] { return player.RunMode() == CQVZMediaPlayer::kIdle; }));
+        // Nothing held from before the seek comes out with it.
+        const std::vector<DecodeCall> out = decoder.Out();
+        ASSERT_FALSE(out.empty());
+        EXPECT_EQ(out.back().frame, frame);
+        EXPECT_FALSE(out.back().show);  // a step: painted by the redraw
+        EXPECT_EQ(player.FrameIndex(), frame + 1);
+        EXPECT_EQ(player.PlayState(), CQVZMediaPlayer::kStatePausedStep);
+        ASSERT_FALSE(decoder.Redraws().empty());
+        EXPECT_EQ(ends.load(), 0);
+    }
+    player.Resume();
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(decoder.Out().back().frame, 89);
+}
+
+INSTANTIATE_TEST_SUITE_P(FrameThreads, DelayedPlayerTest, testing::Values(1, 2));
 
 TEST_F(PlayerTest, StepToNinetyFiveAndAHalfSecondsLandsOnTheSnappedSecond)
 {

@@ -68,6 +68,9 @@ bool CPlaybackSession::Setup(const SessionOptions& options, std::string* error)
     waveOutSetPullHook([this](const WaveOutPull& pull) { m_meter.OnPull(pull); });
 
     m_player.SetParser(&m_parser);
+    if (options.frameThreadPixels >= 0) {
+        m_decoder.SetFrameThreadPixels(options.frameThreadPixels);
+    }
     m_player.SetDecoder(&m_decoder);
     m_player.SetAudio(options.drainOnly ? static_cast<VAudio*>(&m_plainWave) : &m_wave);
     m_player.SetPacerLog(options.pacerLog);

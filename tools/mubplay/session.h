@@ -33,6 +33,9 @@ struct SessionOptions {
     // Every channel's sink shown, at its given size or 320x180, whatever the first
     // recording holds (for playing many recordings in one session).
     bool allChannels = false;
+    // Pictures of at least this many pixels decode on frame threads (-1: the decoder's own
+    // threshold; 0: every picture).
+    long long frameThreadPixels = -1;
 };
 
 // Passes every call to a wave box but tells nothing of its backlog.
