@@ -199,8 +199,30 @@ int PlayCheck(const std::string& card)
 struct Start {
     double ms = -1;        // fork to the line read
     double viewerMs = -1;  // what the viewer says (10 ms steps)
+    double cpuMs = -1;     // the viewer's CPU time (all threads) by then, 10 ms steps
     int rows = -1;
 };
+
+// User and system time of a process so far, from /proc; -1 when unknown.
+double ProcessCpuMs(pid_t pid)
+{
+    std::FILE* f = std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r");
+    if (f == nullptr) {
+        return -1;
+    }
+    char text[1024] = {};
+    const size_t n = std::fread(text, 1, sizeof text - 1, f);
+    std::fclose(f);
+    const char* rest = std::strrchr(text, ')');
+    unsigned long long utime = 0, stime = 0;
+    // Fields 14 and 15, counted after the command name.
+    if (n == 0 || rest == nullptr ||
+        std::sscanf(rest + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) !=
+            2) {
+        return -1;
+    }
+    return static_cast<double>(utime + stime) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
 
 // Starts the viewer on the card and waits for its start line (60 s at most); then ends it
 // the way a user's quit would (SIGTERM: the normal shutdown) and waits for it.
@@ -279,6 +301,7 @@ Start StartViewer(const std::string& card, const std::string& work)
             if (const size_t at = line.find(kStartLine); at != std::string::npos) {
                 result.ms =
                     std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+                result.cpuMs = ProcessCpuMs(pid);
                 std::sscanf(line.c_str() + at + std::strlen(kStartLine), "%d rows, %lf", &result.rows,
                             &result.viewerMs);
                 kill(pid, SIGTERM);
@@ -343,9 +366,9 @@ int main(int argc, char** argv)
     struct Series {
         const std::string* card;
         int expectRows;
-        std::vector<double> ms, viewerMs;
+        std::vector<double> ms, viewerMs, cpuMs;
     };
-    Series series[2] = {{&big, driving, {}, {}}, {&one, drivingOne, {}, {}}};
+    Series series[2] = {{&big, driving, {}, {}, {}}, {&one, drivingOne, {}, {}, {}}};
     bool ok = true;
     // One start each first fills the page cache (the program, its libraries, the card).
     for (int r = -1; r < runs && ok; ++r) {
@@ -361,6 +384,7 @@ int main(int argc, char** argv)
             if (r >= 0) {
                 s.ms.push_back(start.ms);
                 s.viewerMs.push_back(start.viewerMs);
+                s.cpuMs.push_back(start.cpuMs);
             }
         }
     }
@@ -370,8 +394,11 @@ int main(int argc, char** argv)
     }
     for (const Series& s : series) {
         std::printf(
-            "%5zu recording(s), %3d rows: median %.1f ms from the fork (the viewer's own %.0f ms); runs:",
-            s.card == &big ? static_cast<size_t>(count) : 1u, s.expectRows, Median(s.ms), Median(s.viewerMs));
+            "%5zu recording(s), %3d rows: median %.1f ms from the fork (the viewer's own %.0f ms, its CPU "
+            "%.0f "
+            "ms); runs:",
+            s.card == &big ? static_cast<size_t>(count) : 1u, s.expectRows, Median(s.ms), Median(s.viewerMs),
+            Median(s.cpuMs));
         for (double v : s.ms) {
             std::printf(" %.0f", v);
         }
