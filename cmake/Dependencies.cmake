@@ -20,6 +20,9 @@ foreach(_m core imgproc imgcodecs)
 endforeach()
 set_property(TARGET OpenCV::imgproc APPEND PROPERTY INTERFACE_LINK_LIBRARIES OpenCV::core)
 set_property(TARGET OpenCV::imgcodecs APPEND PROPERTY INTERFACE_LINK_LIBRARIES OpenCV::imgproc)
+# The name the platform layer opens the image codecs by: the development link points to it.
+file(READ_SYMLINK "${OPENCV_imgcodecs_LIB}" OPENCV_IMGCODECS_SONAME)
+get_filename_component(OPENCV_IMGCODECS_SONAME "${OPENCV_IMGCODECS_SONAME}" NAME)
 
 if(MUB_BUILD_GUI)
   find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Svg SvgWidgets Test Network WebEngineWidgets)

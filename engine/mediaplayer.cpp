@@ -40,8 +40,10 @@ int64_t NowNs()
 }  // namespace
 
 CQVZMediaPlayer::CQVZMediaPlayer()
-    : m_readBuffer(std::make_unique<uint8_t[]>(kPacketBufferBytes)),
-      m_presentBuffer(std::make_unique<uint8_t[]>(kPacketBufferBytes))
+    // Left unset: every read of them is of bytes just written, and zeroing 4 MiB touched every
+    // page of them at the viewer's start.
+    : m_readBuffer(std::make_unique_for_overwrite<uint8_t[]>(kPacketBufferBytes)),
+      m_presentBuffer(std::make_unique_for_overwrite<uint8_t[]>(kPacketBufferBytes))
 {
     timeBeginPeriod(kTimerPeriodMs);
     // Sound plays only while pictures do.

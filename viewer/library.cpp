@@ -39,24 +39,45 @@ void AppendListing(const char* names, const uint32_t* sizes, int count, std::vec
     }
 }
 
-void ListCategory(MUBContext ctx, uint8_t cardId, int category, std::vector<std::string>* entries)
+namespace {
+
+// Asks for up to capacity entries; the number filled, clamped to capacity.
+int FileList(MUBContext ctx, uint8_t cardId, int category, int capacity, std::vector<char>* names,
+             std::vector<uint32_t>* sizes)
+{
+    names->assign(static_cast<size_t>(capacity) * MUB_NAME_SLOT_BYTES, 0);
+    // capacity + 1 slots of 8 bytes; the low 32 bits of each hold the size.
+    std::vector<uint32_t> sizeWords((static_cast<size_t>(capacity) + 1) * 2, 0);
+    std::vector<uint32_t> extra(static_cast<size_t>(capacity) + 2, 0);
+    const int filled = std::clamp(
+        MUB_GetFileList(ctx, cardId, category, capacity, names->data(), sizeWords.data(), extra.data()), 0,
+        capacity);
+    sizes->resize(static_cast<size_t>(filled));
+    for (int i = 0; i < filled; ++i) {
+        (*sizes)[static_cast<size_t>(i)] = sizeWords[static_cast<size_t>(i) * 2];
+    }
+    return filled;
+}
+
+}  // namespace
+
+void ListCategory(MUBContext ctx, uint8_t cardId, int category, std::vector<std::string>* entries,
+                  int firstCapacity)
 {
     if (cardId == 0 || ctx == nullptr) {
         return;
     }
-    const int count = MUB_GetFileCount(ctx, cardId, category);
-    if (count <= 0) {
-        return;
-    }
-    std::vector<char> names(static_cast<size_t>(count) * MUB_NAME_SLOT_BYTES, 0);
-    // count + 1 slots of 8 bytes; the low 32 bits of each hold the size.
-    std::vector<uint32_t> sizeWords((static_cast<size_t>(count) + 1) * 2, 0);
-    std::vector<uint32_t> extra(static_cast<size_t>(count) + 2, 0);
-    int filled = MUB_GetFileList(ctx, cardId, category, count, names.data(), sizeWords.data(), extra.data());
-    filled = std::clamp(filled, 0, count);
-    std::vector<uint32_t> sizes(static_cast<size_t>(filled));
-    for (int i = 0; i < filled; ++i) {
-        sizes[i] = sizeWords[static_cast<size_t>(i) * 2];
+    // Counting reads every recording's header as listing does, so the list is asked for
+    // first with room for any usual card; only a fuller category is counted and asked again.
+    std::vector<char> names;
+    std::vector<uint32_t> sizes;
+    firstCapacity = std::max(1, firstCapacity);
+    int filled = FileList(ctx, cardId, category, firstCapacity, &names, &sizes);
+    if (filled == firstCapacity) {
+        const int count = MUB_GetFileCount(ctx, cardId, category);
+        if (count > firstCapacity) {
+            filled = FileList(ctx, cardId, category, count, &names, &sizes);
+        }
     }
     AppendListing(names.data(), sizes.data(), filled, entries);
 }

@@ -18,6 +18,9 @@ constexpr uint32_t kMaxListedBytes = 0x9FFFFFF;  // below 160 MiB
 // Start value of the equal-size rule: no real size can match it.
 constexpr uint32_t kNoPreviousSize = 0xFF00FF00;
 
+// Entries asked for at once before the library is asked to count a category.
+constexpr int kFirstListCapacity = 4096;
+
 // "All" in the category buttons: categories 0..3 merged.
 constexpr int kAllCategories = 4;
 
@@ -31,9 +34,11 @@ std::string FormatEntry(const std::string& name, uint32_t sizeBytes);
 // MUB_NAME_SLOT_BYTES (need not be terminated inside the slot); sizes: count sizes.
 void AppendListing(const char* names, const uint32_t* sizes, int count, std::vector<std::string>* entries);
 
-// Asks the library for one category of the card and appends its entries. Nothing for
-// card id 0. Any thread.
-void ListCategory(MUBContext ctx, uint8_t cardId, int category, std::vector<std::string>* entries);
+// Asks the library for one category of the card and appends its entries: the list first with
+// room for firstCapacity, counted and asked again only when that is full. Nothing for card
+// id 0. Any thread.
+void ListCategory(MUBContext ctx, uint8_t cardId, int category, std::vector<std::string>* entries,
+                  int firstCapacity = kFirstListCapacity);
 
 // category 0..3, or kAllCategories for 0, 1, 2, 3 in that order; sorted newest first.
 std::vector<std::string> ListForButton(MUBContext ctx, uint8_t cardId, int category);

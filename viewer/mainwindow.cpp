@@ -437,6 +437,10 @@ void CSamplePlayerDlg::OnSliderSettled(int id, int position)
 
 bool CSamplePlayerDlg::eventFilter(QObject* watched, QEvent* e)
 {
+    if (m_startReport == StartReport::kWaitingForPaint && e->type() == QEvent::Paint && m_list != nullptr &&
+        watched == m_list->viewport()) {
+        ReportStartPainted();
+    }
     if (e->type() == QEvent::KeyPress && !m_destroyed) {
         auto* widget = qobject_cast<QWidget*>(watched);
         if (widget != nullptr && widget->window() == this) {

@@ -311,6 +311,8 @@ private:
     void FillList(const std::vector<std::string>& entries);
     void SelectRow(int row, bool focus);
     int RowOfEntry(const QString& entry) const;
+    // Traces the first paint of the list after its first fill: start-up is over then.
+    void ReportStartPainted();
     // Moves the list's selection by step rows, as the list's own arrow keys do.
     void MoveListSelection(int step);
 
@@ -403,6 +405,8 @@ private:
     int m_shownSamples = 0;  // G-sensor samples the chart shows
     CWindowDrag m_drag;
     int m_primaryLanguage = 0;
+    enum class StartReport { kWaitingForList, kWaitingForPaint, kDone };
+    StartReport m_startReport = StartReport::kWaitingForList;
 
     QPixmap m_background;
     QFont m_smallFont;

@@ -7,6 +7,8 @@
 #include "viewer/mainwindow.h"
 #include "viewer/skinctl.h"
 
+#include <time.h>
+#include <unistd.h>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QHeaderView>
@@ -16,6 +18,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
 
 #include "controls/controlid.h"
 
@@ -26,6 +32,31 @@ constexpr int kWatchPeriodMs = 1000;
 constexpr int kWatchSliceMs = 50;
 
 enum ListColumn { kColType, kColEntry, kColDate, kColRear, kColSize, kColPath, kColCh3, kColumnCount };
+
+// Milliseconds since the kernel started this process (its clock ticks: 10 ms steps).
+int64_t MsSinceProcessStart()
+{
+    std::ifstream stat("/proc/self/stat");
+    std::string line;
+    std::getline(stat, line);
+    // Field 22, counted after the command name (which may hold spaces) ends with ')'.
+    std::istringstream rest(line.substr(std::min(line.size(), line.rfind(')') + 1)));
+    std::string field;
+    unsigned long long startTicks = 0;
+    for (int i = 3; i <= 22 && rest >> field; ++i) {
+        if (i == 22) {
+            startTicks = std::strtoull(field.c_str(), nullptr, 10);
+        }
+    }
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    const long ticksPerSecond = sysconf(_SC_CLK_TCK);
+    if (startTicks == 0 || ticksPerSecond <= 0) {
+        return -1;
+    }
+    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000 -
+           static_cast<int64_t>(startTicks * 1000 / static_cast<unsigned long long>(ticksPerSecond));
+}
 
 }  // namespace
 
@@ -190,6 +221,16 @@ void CSamplePlayerDlg::FillList(const std::vector<std::string>& entries)
         viewer::SetChecked(m_selectAll, false);
     }
     OnSelectAll();
+    if (m_startReport == StartReport::kWaitingForList) {
+        m_startReport = StartReport::kWaitingForPaint;
+    }
+}
+
+void CSamplePlayerDlg::ReportStartPainted()
+{
+    m_startReport = StartReport::kDone;
+    Trace("[start] window shown with the list filled: %d rows, %lld ms after the process started\n",
+          RowCount(), static_cast<long long>(MsSinceProcessStart()));
 }
 
 void CSamplePlayerDlg::OnSelectAll()

@@ -3,18 +3,16 @@
 
 #include "viewer/mapscript.h"
 
+#include "viewer/mapbrowser.h"
+
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QLibrary>
 #include <QNetworkInformation>
 #include <QPainter>
 #include <QVBoxLayout>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
-#include <QWebEngineUrlRequestInfo>
-#include <QWebEngineUrlRequestInterceptor>
-#include <QWebEngineView>
-#include <atomic>
 #include <cstdio>
-#include <mutex>
 
 // The pages live in a static library; naming its resources keeps them linked in.
 static void InitMapResources()
@@ -24,8 +22,6 @@ static void InitMapResources()
 
 namespace {
 
-// What a page prints to its console once its functions are set up.
-const QString kReadyMessage = QStringLiteral("map:ready");
 // A page whose process keeps dying is given up after this many new starts.
 constexpr int kMaxReloads = 3;
 // Where the settings go in a written page.
@@ -36,75 +32,35 @@ QString PagePath(int resourceId)
     return QStringLiteral(":/map/%1.html").arg(resourceId);
 }
 
+// The module's maker: beside the program (the build tree), where the install puts it
+// relative to the program, or in the build tree (test programs). Null when none loads.
+CreateMapBrowserFn LoadMapModule()
+{
+    static const CreateMapBrowserFn create = []() -> CreateMapBrowserFn {
+        const QDir programDir(QCoreApplication::applicationDirPath());
+        const QStringList places = {
+            programDir.filePath(kMapModuleFile),
+            programDir.filePath(QStringLiteral(MUB_MAP_MODULE_FROM_BINDIR "/") + kMapModuleFile),
+            QStringLiteral(MUB_MAP_MODULE_BUILD_DIR "/") + kMapModuleFile};
+        QString problem;
+        for (const QString& path : places) {
+            if (!QFile::exists(path)) {
+                continue;
+            }
+            QLibrary module(path);
+            if (auto fn = reinterpret_cast<CreateMapBrowserFn>(module.resolve(kCreateMapBrowserSymbol))) {
+                return fn;  // the module stays loaded for the rest of the run
+            }
+            problem = module.errorString();
+        }
+        std::fprintf(stderr, "map: cannot load the map module %s%s%s; the map stays blank\n", kMapModuleFile,
+                     problem.isEmpty() ? "" : ": ", qPrintable(problem));
+        return nullptr;
+    }();
+    return create;
+}
+
 }  // namespace
-
-// The page tells the viewer it is ready through its console.
-class CMapPage : public QWebEnginePage {
-public:
-    CMapPage(QWebEngineProfile* profile, QObject* parent, std::function<void()> ready)
-        : QWebEnginePage(profile, parent), m_ready(std::move(ready))
-    {
-    }
-
-protected:
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int line,
-                                  const QString& source) override
-    {
-        if (message == kReadyMessage) {
-            m_ready();
-        } else if (level == ErrorMessageLevel && source.startsWith("qrc:")) {
-            // Our own pages' errors; the providers' scripts may say what they like.
-            std::fprintf(stderr, "map page: %s (%s:%d)\n", qPrintable(message), qPrintable(source), line);
-        }
-    }
-
-private:
-    std::function<void()> m_ready;
-};
-
-// Keeps the page to what its library needs: with Leaflet nothing leaves the machine but
-// tile images; a provider's map (with its key) may load what it likes. Links never take
-// the control away from the map. Also keeps a list of what went out.
-class CMapRequestFilter : public QWebEngineUrlRequestInterceptor {
-public:
-    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
-
-    void SetLibrary(viewer::MapLibrary library) { m_library = library; }
-
-    void interceptRequest(QWebEngineUrlRequestInfo& info) override
-    {
-        const QUrl url = info.requestUrl();
-        const QString scheme = url.scheme();
-        if (scheme == "qrc" || scheme == "data" || scheme == "about" || scheme == "blob") {
-            return;
-        }
-        const viewer::MapLibrary library = m_library.load();
-        bool allowed = scheme == "http" || scheme == "https";
-        if (info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame) {
-            allowed = false;
-        } else if (library == viewer::MapLibrary::kLeaflet) {
-            allowed = allowed && info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeImage;
-        } else if (library == viewer::MapLibrary::kNone) {
-            allowed = false;
-        }
-        if (!allowed) {
-            info.block(true);
-        }
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_requests.append((allowed ? "" : "refused ") + url.toString());
-    }
-
-    QStringList Requests() const
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        return m_requests;
-    }
-
-private:
-    std::atomic<viewer::MapLibrary> m_library{viewer::MapLibrary::kNone};
-    mutable std::mutex m_lock;
-    QStringList m_requests;  // --- protected by m_lock
-};
 
 CMapView::CMapView(QWidget* parent) : QWidget(parent)
 {
@@ -112,40 +68,31 @@ CMapView::CMapView(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-CMapView::~CMapView()
+CMapView::~CMapView() = default;
+
+QWidget* CMapView::Browser() const
 {
-    // The page must go before the profile it was made with.
-    delete m_browser;
-    m_browser = nullptr;
-    delete m_profile;
+    return m_browser != nullptr ? m_browser->Widget() : nullptr;
 }
 
-QWebEngineView* CMapView::EnsureBrowser()
+CMapBrowser* CMapView::EnsureBrowser()
 {
     if (m_browser != nullptr) {
-        return m_browser;
+        return m_browser.get();
     }
-    // An off-the-record profile of our own: nothing is written to disk, and the filter
-    // sees every request.
-    m_profile = new QWebEngineProfile(this);
-    m_filter = new CMapRequestFilter(m_profile);
-    m_profile->setUrlRequestInterceptor(m_filter);
-    m_profile->setHttpUserAgent(m_profile->httpUserAgent() + " mubviewer");
-    m_browser = new QWebEngineView(this);
-    m_page = new CMapPage(m_profile, m_browser, [this] { OnPageReady(); });
-    m_browser->setPage(m_page);
-    m_browser->setContextMenuPolicy(Qt::NoContextMenu);
+    const CreateMapBrowserFn create = LoadMapModule();
+    if (create == nullptr) {
+        return nullptr;
+    }
+    CMapBrowser::Hooks hooks;
+    hooks.ready = [this] { OnPageReady(); };
+    hooks.loadFinished = [this](bool ok) { OnLoadFinished(ok); };
+    hooks.rendererGone = [this] { OnRendererGone(); };
+    m_browser.reset(create(this, std::move(hooks)));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_browser);
-    connect(m_browser, &QWebEngineView::loadFinished, this, &CMapView::OnLoadFinished);
-    connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
-            [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
-                if (status != QWebEnginePage::NormalTerminationStatus) {
-                    OnRendererGone();
-                }
-            });
-    return m_browser;
+    layout->addWidget(m_browser->Widget());
+    return m_browser.get();
 }
 
 void CMapView::Navigate(const QUrl& url)
@@ -158,7 +105,9 @@ void CMapView::Navigate(const QUrl& url)
         return;
     }
     m_blankLoaded = false;
-    EnsureBrowser()->setUrl(url);
+    if (CMapBrowser* browser = EnsureBrowser()) {
+        browser->SetUrl(url);
+    }
 }
 
 bool CMapView::WriteResourcePage(int resourceId)
@@ -178,7 +127,9 @@ bool CMapView::WriteResourcePage(int resourceId)
     if (m_browser == nullptr || !m_blankLoaded) {
         // The text goes into a real blank document, so the browser loads one first.
         m_url = QUrl("about:blank");
-        EnsureBrowser()->setUrl(m_url);
+        if (CMapBrowser* browser = EnsureBrowser()) {
+            browser->SetUrl(m_url);
+        }
         return true;
     }
     WritePending();
@@ -187,20 +138,21 @@ bool CMapView::WriteResourcePage(int resourceId)
 
 void CMapView::WritePending()
 {
-    if (m_pendingWrite.isEmpty() || m_page == nullptr) {
+    if (m_pendingWrite.isEmpty() || m_browser == nullptr) {
         return;
     }
     const std::string text = m_pendingWrite.toStdString();
     m_pendingWrite.clear();
     // A reload would bring back the blank document the text was written into, so the
     // document is only closed.
-    m_page->runJavaScript(QString::fromStdString("document.open();document.write(" +
-                                                 viewer::JsStringLiteral(text) + ");document.close();"));
+    m_browser->RunJavaScript(QString::fromStdString("document.open();document.write(" +
+                                                    viewer::JsStringLiteral(text) + ");document.close();"),
+                             {});
 }
 
 void CMapView::OnLoadFinished(bool ok)
 {
-    if (ok && m_browser->url().scheme() == "about") {
+    if (ok && m_browser != nullptr && m_browser->Url().scheme() == "about") {
         m_blankLoaded = true;
         WritePending();
     }
@@ -219,7 +171,7 @@ void CMapView::OnRendererGone()
         m_blankLoaded = false;
         WriteResourcePage(viewer::IDR_MAP_PAGE_ZH);
     } else {
-        m_browser->setUrl(m_url);
+        m_browser->SetUrl(m_url);
     }
 }
 
@@ -234,24 +186,24 @@ void CMapView::OnPageReady()
 void CMapView::RunScript(const QString& text, ScriptResult done)
 {
     viewer::ScriptCall call;
-    if (!m_pageReady || m_page == nullptr || !viewer::ParseScriptCall(text.toStdString(), &call)) {
+    if (!m_pageReady || m_browser == nullptr || !viewer::ParseScriptCall(text.toStdString(), &call)) {
         if (done) {
             done(QString());
         }
         return;
     }
-    m_page->runJavaScript(QString::fromStdString(viewer::ScriptCallJs(call)),
-                          [done = std::move(done)](const QVariant& result) {
-                              if (done) {
-                                  done(result.toString());
-                              }
-                          });
+    m_browser->RunJavaScript(QString::fromStdString(viewer::ScriptCallJs(call)),
+                             [done = std::move(done)](const QVariant& result) {
+                                 if (done) {
+                                     done(result.toString());
+                                 }
+                             });
 }
 
 void CMapView::CallFunction(const char* name, const std::string& argumentJs)
 {
-    if (m_pageReady && m_page != nullptr) {
-        m_page->runJavaScript(QString::fromStdString(viewer::FunctionCallJs(name, {argumentJs})));
+    if (m_pageReady && m_browser != nullptr) {
+        m_browser->RunJavaScript(QString::fromStdString(viewer::FunctionCallJs(name, {argumentJs})), {});
     }
 }
 
@@ -283,8 +235,9 @@ bool CMapView::LoadMapPage(int primaryLanguage)
     }
     m_loadStarted = true;
     m_settings = viewer::MapPageSettings(m_config, page.library);
-    EnsureBrowser();
-    m_filter->SetLibrary(page.library);
+    if (CMapBrowser* browser = EnsureBrowser()) {
+        browser->SetLibrary(page.library);
+    }
     if (page.resourceId == viewer::IDR_MAP_PAGE_ZH) {
         WriteResourcePage(page.resourceId);
     } else {
@@ -333,7 +286,7 @@ void CMapView::ShowProgress(int positionMs)
 
 QStringList CMapView::NetworkRequests() const
 {
-    return m_filter != nullptr ? m_filter->Requests() : QStringList();
+    return m_browser != nullptr ? m_browser->Requests() : QStringList();
 }
 
 void CMapView::paintEvent(QPaintEvent*)

@@ -17,12 +17,10 @@
 #include <QUrl>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 
-class QWebEngineProfile;
-class QWebEngineView;
-class CMapPage;
-class CMapRequestFilter;
+class CMapBrowser;
 
 class CMapView : public QWidget {
     Q_OBJECT
@@ -71,8 +69,8 @@ public:
     // The driven part: the route's points up to the playback position.
     void ShowProgress(int positionMs);
 
-    // Null until the first page. For checks.
-    QWebEngineView* Browser() const { return m_browser; }
+    // The browser's view (a QWebEngineView); null until the first page. For checks.
+    QWidget* Browser() const;
     // http and https requests of the page, in order, with those refused marked "refused ".
     QStringList NetworkRequests() const;
 
@@ -84,7 +82,8 @@ protected:
     void paintEvent(QPaintEvent* e) override;
 
 private:
-    QWebEngineView* EnsureBrowser();
+    // Opens the map module on first use; null (said once on standard error) without it.
+    CMapBrowser* EnsureBrowser();
     void OnLoadFinished(bool ok);
     void OnPageReady();
     // The page's renderer died (crash, out of memory): the page is loaded again, a few times.
@@ -106,8 +105,5 @@ private:
     int m_drivenSent = -1;  // the driven count the page shows; -1 none sent
     int m_reloads = 0;      // new starts after the renderer died
 
-    QWebEngineProfile* m_profile = nullptr;
-    CMapRequestFilter* m_filter = nullptr;
-    CMapPage* m_page = nullptr;
-    QWebEngineView* m_browser = nullptr;
+    std::unique_ptr<CMapBrowser> m_browser;
 };

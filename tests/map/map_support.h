@@ -48,7 +48,7 @@ inline QVariant Eval(CMapView* map, const QString& script)
 {
     QVariant result;
     bool done = false;
-    map->Browser()->page()->runJavaScript(script, [&](const QVariant& r) {
+    qobject_cast<QWebEngineView*>(map->Browser())->page()->runJavaScript(script, [&](const QVariant& r) {
         result = r;
         done = true;
     });

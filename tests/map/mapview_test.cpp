@@ -11,8 +11,10 @@
 
 #include <QImage>
 #include <QJsonArray>
+#include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestInterceptor>
+#include <QWebEngineView>
 #include <csignal>
 #include <memory>
 
@@ -187,7 +189,7 @@ TEST_F(MapViewTest, APageWhoseRendererDiesIsLoadedAgainWithItsRoute)
         map->SetRoute(track);
         ASSERT_TRUE(Load(language));
         ASSERT_TRUE(WaitUntil([&] { return State(map.get())["route"].toInt() == 12; }));
-        const qint64 pid = map->Browser()->page()->renderProcessPid();
+        const qint64 pid = qobject_cast<QWebEngineView*>(map->Browser())->page()->renderProcessPid();
         ASSERT_GT(pid, 0);
         ::kill(static_cast<pid_t>(pid), SIGKILL);
         ASSERT_TRUE(WaitUntil([&] { return !map->IsPageReady(); }));
@@ -253,7 +255,10 @@ TEST_F(MapViewTest, HostileKeysAndAttributionStayText)
         Make(c.text);
         ASSERT_TRUE(map->LoadMapPage(c.language));
         LocalOnly localOnly;
-        map->Browser()->page()->profile()->setUrlRequestInterceptor(&localOnly);
+        qobject_cast<QWebEngineView*>(map->Browser())
+            ->page()
+            ->profile()
+            ->setUrlRequestInterceptor(&localOnly);
         ASSERT_TRUE(WaitUntil([&] { return map->IsPageReady(); }));
         maptest::Pump(300);
         EXPECT_EQ(Eval(map.get(), "typeof window.pwned").toString(), "undefined");
@@ -281,7 +286,7 @@ TEST_F(MapViewTest, HostileKeysAndAttributionStayText)
                                     .toString();
             EXPECT_EQ(key.toStdString(), hostile) << "the whole key, as one parameter";
         }
-        map->Browser()->page()->profile()->setUrlRequestInterceptor(nullptr);
+        qobject_cast<QWebEngineView*>(map->Browser())->page()->profile()->setUrlRequestInterceptor(nullptr);
         map.reset();
     }
 }

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewer/library.h"
 
+#include "tests/mublib/card_fixture.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -118,4 +121,37 @@ TEST(LibraryCard, NoCardListsNothing)
 {
     EXPECT_TRUE(ListForButton(nullptr, 0, kAllCategories).empty());
     EXPECT_TRUE(ListForButton(nullptr, 5, 7).empty());
+}
+
+// The list is asked for with room for some entries first; a category that fills that room
+// is counted and asked for again. Every case lists the whole category, newest first.
+TEST(Library, ListsTheWholeCategoryWhateverRoomTheFirstAskHas)
+{
+    CTempDir dir;
+    MakeCardLayout(dir.Path());
+    const auto script = MakeScript(2, 10, false, 1);
+    std::vector<std::string> expected;
+    for (int i = 0; i < 5; ++i) {
+        const std::string name = mub::MakeRecordingName(1, 1764574200 + 60 * i, 'N');
+        mub::RecordingName parsed;
+        ASSERT_TRUE(mub::ParseRecordingName(name.c_str(), &parsed));
+        const std::string path = mub::RecordingPath(dir.Path(), 1, parsed.stem);
+        ASSERT_TRUE(WriteScript(path, MakeDescription(1, 'N', 10, false), script));
+        // Listed by its header and size only: the rest may be a hole.
+        const uint32_t size = kMinListedBytes + 4096 * static_cast<uint32_t>(i);
+        ASSERT_EQ(truncate(path.c_str(), size), 0);
+        expected.insert(expected.begin(), FormatEntry(name, size));
+    }
+    MUBContext ctx = MUB_CreateContext();
+    ASSERT_NE(ctx, nullptr);
+    MUB_AddCardFolder(ctx, dir.Path().c_str());
+    uint8_t id = 0;
+    ASSERT_TRUE(MUB_GetCardId(ctx, &id));
+    for (int firstCapacity : {1, 4, 5, 6, kFirstListCapacity}) {
+        std::vector<std::string> entries;
+        ListCategory(ctx, id, 1, &entries, firstCapacity);
+        SortNewestFirst(&entries);
+        EXPECT_EQ(entries, expected) << "first ask with room for " << firstCapacity;
+    }
+    MUB_ReleaseContext(ctx);
 }
