@@ -4,9 +4,12 @@
 #include "platform/trace.h"
 
 #include <algorithm>
+#include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 void PacketFifo::Reserve(size_t bytes, size_t entries)
 {
@@ -90,33 +93,102 @@ bool PacketFifo::PopFront(void* buffer, int* length, int* tag)
     return true;
 }
 
+namespace {
+
+// How long a side that found the queue empty (or full) keeps looking before it sleeps:
+// the other side usually follows within microseconds, and a sleep costs both sides a
+// system call and the sleeper a wake-up.
+constexpr auto kSpin = std::chrono::microseconds(50);
+// Looks with a pause in between before yielding: when both sides share one CPU (a busy
+// machine), only a yield lets the other side run instead of the spin.
+constexpr int kPauses = 50;
+
+inline void CpuRelax()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#else
+    std::this_thread::yield();
+#endif
+}
+
+// Copies length bytes into a ring of capacity bytes at position at, in two pieces where it wraps.
+void CopyIntoRing(uint8_t* ring, size_t capacity, uint64_t at, const void* data, size_t length)
+{
+    const auto offset = static_cast<size_t>(at % capacity);
+    const size_t first = std::min(length, capacity - offset);
+    const auto* src = static_cast<const uint8_t*>(data);
+    std::memcpy(ring + offset, src, first);
+    std::memcpy(ring, src + first, length - first);
+}
+
+void CopyFromRing(const uint8_t* ring, size_t capacity, uint64_t at, void* buffer, size_t length)
+{
+    const auto offset = static_cast<size_t>(at % capacity);
+    const size_t first = std::min(length, capacity - offset);
+    auto* dst = static_cast<uint8_t*>(buffer);
+    std::memcpy(dst, ring + offset, first);
+    std::memcpy(dst + first, ring, length - first);
+}
+
+}  // namespace
+
 bool CThreadQueue::Init(int capacity)
 {
-    std::lock_guard<CSync> lock(m_lock);
-    m_fifo.Clear();
-    m_fifo.Reserve(capacity > 0 ? static_cast<size_t>(capacity) : 0, 100);
-    m_capacity = capacity;
+    m_capacity = std::max(capacity, 0);
+    m_bytes =
+        m_capacity > 0 ? std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(m_capacity)) : nullptr;
+    m_slots = m_capacity > 0 ? std::make_unique_for_overwrite<Slot[]>(kEntrySlots) : nullptr;
+    m_tail = 0;
+    m_tailBytes = 0;
+    m_head = 0;
+    m_headBytes = 0;
     return true;
 }
 
 void CThreadQueue::Clear()
 {
-    std::lock_guard<CSync> lock(m_lock);
-    m_fifo.Clear();
+    const uint64_t tail = m_tail.load(std::memory_order_acquire);
+    if (tail == m_head.load(std::memory_order_relaxed)) {
+        return;
+    }
+    m_headBytes.store(m_slots[(tail - 1) % kEntrySlots].end, std::memory_order_release);
+    m_head.store(tail);
+    Wake(m_producerSleeps, m_roomCond);
+}
+
+bool CThreadQueue::HasRoom(int length) const
+{
+    // Only the consumer moves the head, and only forward: a stale value errs on the safe
+    // side. The entry count first (sequentially consistent, as the sleeping flags are):
+    // the bytes it released are then visible too.
+    const uint64_t entries = m_tail.load(std::memory_order_relaxed) - m_head.load();
+    const uint64_t bytes = m_tailBytes - m_headBytes.load(std::memory_order_acquire);
+    return entries < static_cast<uint64_t>(kEntrySlots) &&
+           bytes + static_cast<uint64_t>(length) < static_cast<uint64_t>(m_capacity);
+}
+
+bool CThreadQueue::HasData() const
+{
+    return m_tail.load() != m_head.load(std::memory_order_relaxed);
 }
 
 bool CThreadQueue::Push(const void* data, int length, int tag)
 {
     // Pop goes by bytes in use, so an empty entry would come out or vanish depending on
     // what else is queued: it is refused.
-    if (length <= 0 || data == nullptr) {
+    if (length <= 0 || data == nullptr || !HasRoom(length)) {
         return false;
     }
-    std::lock_guard<CSync> lock(m_lock);
-    if (static_cast<long long>(m_fifo.BytesInUse()) + length >= m_capacity) {
-        return false;
-    }
-    m_fifo.Append(data, length, tag);
+    const uint64_t tail = m_tail.load(std::memory_order_relaxed);
+    const auto len = static_cast<size_t>(length);
+    CopyIntoRing(m_bytes.get(), static_cast<size_t>(m_capacity), m_tailBytes, data, len);
+    m_tailBytes += len;
+    m_slots[tail % kEntrySlots] = Slot{length, tag, m_tailBytes};
+    // Sequentially consistent, like the consumer's flag: either it sees this entry when it
+    // looks once more, or this side sees it sleeping.
+    m_tail.store(tail + 1);
+    Wake(m_consumerSleeps, m_dataCond);
     return true;
 }
 
@@ -125,12 +197,77 @@ bool CThreadQueue::Pop(void** buffer, int* length, int* tag)
     if (buffer == nullptr || *buffer == nullptr || length == nullptr || tag == nullptr) {
         return false;
     }
-    std::lock_guard<CSync> lock(m_lock);
-    if (m_fifo.BytesInUse() == 0) {
-        Trace("[CThreadQueue] Pop Empty\n");
-        return false;
+    return Take(*buffer, INT_MAX, length, tag) == TakeResult::kTaken;
+}
+
+CThreadQueue::TakeResult CThreadQueue::Take(void* buffer, int capacity, int* length, int* tag)
+{
+    if (length == nullptr || tag == nullptr) {
+        return TakeResult::kEmpty;
     }
-    return m_fifo.PopFront(*buffer, length, tag);
+    const uint64_t head = m_head.load(std::memory_order_relaxed);
+    if (m_tail.load(std::memory_order_acquire) == head) {
+        Trace("[CThreadQueue] Pop Empty\n");
+        return TakeResult::kEmpty;
+    }
+    const Slot slot = m_slots[head % kEntrySlots];
+    const bool fits = slot.length <= capacity && buffer != nullptr;
+    if (fits) {
+        CopyFromRing(m_bytes.get(), static_cast<size_t>(m_capacity),
+                     slot.end - static_cast<uint64_t>(slot.length), buffer, static_cast<size_t>(slot.length));
+    }
+    *length = slot.length;
+    *tag = slot.tag;
+    m_headBytes.store(slot.end, std::memory_order_release);
+    m_head.store(head + 1);  // sequentially consistent, as in Push
+    Wake(m_producerSleeps, m_roomCond);
+    return fits ? TakeResult::kTaken : TakeResult::kTooLarge;
+}
+
+bool CThreadQueue::WaitForData(int timeoutMs)
+{
+    return WaitUntil(m_consumerSleeps, m_dataCond, timeoutMs, [this] { return HasData(); });
+}
+
+bool CThreadQueue::WaitForRoom(int length, int timeoutMs)
+{
+    return WaitUntil(m_producerSleeps, m_roomCond, timeoutMs, [this, length] { return HasRoom(length); });
+}
+
+template <typename Ready>
+bool CThreadQueue::WaitUntil(std::atomic<bool>& sleeping, std::condition_variable& cond, int timeoutMs,
+                             Ready ready)
+{
+    for (int i = 0; i < kPauses; ++i) {
+        if (ready()) {
+            return true;
+        }
+        CpuRelax();
+    }
+    const auto spinEnd = std::chrono::steady_clock::now() + kSpin;
+    do {
+        if (ready()) {
+            return true;
+        }
+        std::this_thread::yield();
+    } while (std::chrono::steady_clock::now() < spinEnd);
+    std::unique_lock<std::mutex> lock(m_sleepLock);
+    sleeping.store(true);
+    const bool ok = cond.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)), ready);
+    sleeping.store(false);
+    return ok;
+}
+
+void CThreadQueue::Wake(std::atomic<bool>& sleeping, std::condition_variable& cond)
+{
+    if (sleeping.load()) {
+        // Taking the lock once makes sure the sleeper is inside its wait, not between its
+        // last look and the wait.
+        {
+            std::lock_guard<std::mutex> lock(m_sleepLock);
+        }
+        cond.notify_one();
+    }
 }
 
 void DecodeQueue::Clear()

@@ -5,9 +5,12 @@
 
 #include "platform/thread.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 // The storage shared by both queues. Not locked: the owners lock around it.
@@ -40,24 +43,75 @@ private:
 };
 
 // Bounded by a byte capacity; used between the parser's read-ahead and the player.
+// One producer thread (Push, WaitForRoom) and one consumer thread (Pop, Take,
+// WaitForData, Clear); Init only while neither runs. No lock is held while bytes are
+// copied: each side copies into room the other side does not touch and then publishes
+// its position, so the two never wait on each other per packet. A side that finds the
+// queue empty (or full) spins briefly, then sleeps until the other side wakes it; the
+// other side wakes it only when it sleeps.
 class CThreadQueue {
 public:
-    virtual ~CThreadQueue() = default;
+    enum class TakeResult { kEmpty, kTaken, kTooLarge };
+    // Entries queued at once; a push beyond them is refused like one beyond the bytes.
+    static constexpr int kEntrySlots = 4096;
 
-    // Reserves capacity bytes (and room for 100 entries) so storage never moves later.
+    CThreadQueue() = default;
+    virtual ~CThreadQueue() = default;
+    CThreadQueue(const CThreadQueue&) = delete;
+    CThreadQueue& operator=(const CThreadQueue&) = delete;
+
+    // Allocates capacity bytes and the entry slots, so storage never moves later.
     bool Init(int capacity);
+    // Consumer's side: drops every entry pushed so far (a running producer goes on).
     void Clear();
     // Refuses (false, nothing changed) when bytes in use + length would reach the capacity,
-    // and an empty payload (length <= 0), which Pop could not tell from an empty queue.
+    // when every entry slot is taken, and an empty payload (length <= 0), which Pop could
+    // not tell from an empty queue.
     bool Push(const void* data, int length, int tag);
     // Copies the first entry into *buffer; false and a diagnostic line when empty.
     bool Pop(void** buffer, int* length, int* tag);
+    // Copies the first entry into buffer when it holds at most capacity bytes; a longer
+    // one is removed unread (kTooLarge, with its length and tag). A diagnostic line when
+    // empty, as Pop.
+    TakeResult Take(void* buffer, int capacity, int* length, int* tag);
+    // Consumer: true as soon as an entry is queued, false after timeoutMs without one.
+    bool WaitForData(int timeoutMs);
+    // Producer: true as soon as a push of length bytes would fit, false after timeoutMs.
+    bool WaitForRoom(int length, int timeoutMs);
     int Capacity() const { return m_capacity; }
 
 private:
-    int m_capacity = 0;  // set by Init only
-    CSync m_lock;
-    PacketFifo m_fifo;  // --- protected by m_lock
+    struct Slot {
+        int length;
+        int tag;
+        uint64_t end;  // byte position just past the payload
+    };
+    bool HasData() const;
+    bool HasRoom(int length) const;
+    template <typename Ready>
+    bool WaitUntil(std::atomic<bool>& sleeping, std::condition_variable& cond, int timeoutMs, Ready ready);
+    void Wake(std::atomic<bool>& sleeping, std::condition_variable& cond);
+
+    // Set by Init only.
+    int m_capacity = 0;
+    std::unique_ptr<uint8_t[]> m_bytes;  // ring of m_capacity bytes; positions count up
+    std::unique_ptr<Slot[]> m_slots;     // ring of kEntrySlots
+
+    // Producer's: entries published (a slot and its bytes are written before), and the
+    // byte position after the last one (producer only).
+    alignas(64) std::atomic<uint64_t> m_tail{0};
+    uint64_t m_tailBytes = 0;
+    // Consumer's: entries and bytes released (their room is copied out before).
+    alignas(64) std::atomic<uint64_t> m_head{0};
+    std::atomic<uint64_t> m_headBytes{0};
+
+    // Sleeping: a side sets its flag under m_sleepLock before it checks once more and
+    // sleeps; the other side looks at the flag after publishing and only then locks.
+    alignas(64) std::atomic<bool> m_consumerSleeps{false};
+    std::atomic<bool> m_producerSleeps{false};
+    std::mutex m_sleepLock;
+    std::condition_variable m_dataCond;
+    std::condition_variable m_roomCond;
 };
 
 // Unbounded; the player's queue between reading and presentation.

@@ -428,11 +428,10 @@ void CMUBParser::ReadAheadStep()
         // consumer that may never come.
         while (m_running && !m_thread.StopRequested()) {
             if (m_queue.Push(m_readBuffer.get(), size, code)) {
-                m_queued.Set();
                 break;
             }
-            // Retry every 1 ms, or as soon as the consumer took a packet.
-            m_taken.Wait(1);
+            // Look again after 1 ms, or as soon as the consumer made room.
+            m_queue.WaitForRoom(size, 1);
         }
     }
     if (code == kPacketEnd) {
@@ -446,45 +445,34 @@ int CMUBParser::ParseMedia(char* id, void* buffer, int* size)
     if (!m_thread.IsRunning()) {
         return ParseDirect(id, buffer, size);
     }
-    // The queue copies a whole entry out; a smaller buffer gets it through the scratch.
-    const bool viaScratch = *size < kQueueBytes;
-    if (viaScratch && !m_scratch) {
-        m_scratch = std::make_unique_for_overwrite<uint8_t[]>(kQueueBytes);
-    }
-    void* target = viaScratch ? m_scratch.get() : buffer;
-
+    using Taken = CThreadQueue::TakeResult;
+    const int capacity = std::max(*size, 0);
     int code = kPacketNone;
     int length = 0;
-    bool popped = false;
-    for (int poll = 0; poll < kEmptyPolls && !popped; ++poll) {
+    for (int poll = 0; poll < kEmptyPolls; ++poll) {
         int tag = 0;
-        if (m_queue.Pop(&target, &length, &tag)) {
-            code = tag;
-            popped = true;
-            m_taken.Set();
-        } else if (!m_running) {
+        Taken taken = m_queue.Take(buffer, capacity, &length, &tag);
+        if (taken == Taken::kEmpty && !m_running) {
             // The reader may have queued its last packets just before it stopped.
-            if (m_queue.Pop(&target, &length, &tag)) {
-                code = tag;
-                popped = true;
-            } else {
+            taken = m_queue.Take(buffer, capacity, &length, &tag);
+            if (taken == Taken::kEmpty) {
                 code = kPacketStopped;
                 break;
             }
-        } else {
-            // Poll again after 10 ms, or as soon as the reader queued something.
-            m_queued.Wait(10);
         }
+        if (taken == Taken::kTooLarge && tag >= kPacketVideo0 && tag <= kPacketText) {
+            ReportOversize();
+            return 5;  // does not fit the caller's buffer: dropped, no packet this time
+        }
+        if (taken != Taken::kEmpty) {
+            code = tag;
+            break;
+        }
+        // Poll again after 10 ms, or as soon as the reader queued something.
+        m_queue.WaitForData(10);
     }
 
     if (code >= kPacketVideo0 && code <= kPacketText) {
-        if (viaScratch) {
-            if (length > *size) {
-                ReportOversize();
-                return 5;  // does not fit the caller's buffer: dropped, no packet this time
-            }
-            std::memcpy(buffer, m_scratch.get(), static_cast<size_t>(length));
-        }
         std::memcpy(id, kStreamIds[code], 5);
         *size = length;
         return 5;
