@@ -112,37 +112,22 @@ inline void CpuRelax()
 #endif
 }
 
-// Copies length bytes into a ring of capacity bytes at position at, in two pieces where it wraps.
-void CopyIntoRing(uint8_t* ring, size_t capacity, uint64_t at, const void* data, size_t length)
-{
-    const auto offset = static_cast<size_t>(at % capacity);
-    const size_t first = std::min(length, capacity - offset);
-    const auto* src = static_cast<const uint8_t*>(data);
-    std::memcpy(ring + offset, src, first);
-    std::memcpy(ring, src + first, length - first);
-}
-
-void CopyFromRing(const uint8_t* ring, size_t capacity, uint64_t at, void* buffer, size_t length)
-{
-    const auto offset = static_cast<size_t>(at % capacity);
-    const size_t first = std::min(length, capacity - offset);
-    auto* dst = static_cast<uint8_t*>(buffer);
-    std::memcpy(dst, ring + offset, first);
-    std::memcpy(dst + first, ring, length - first);
-}
-
 }  // namespace
 
 bool CThreadQueue::Init(int capacity)
 {
     m_capacity = std::max(capacity, 0);
-    m_bytes =
-        m_capacity > 0 ? std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(m_capacity)) : nullptr;
+    m_ringBytes = 2 * static_cast<size_t>(m_capacity);
+    // Zeroed now, so the first recording does not fault the ring in page by page.
+    m_bytes = m_capacity > 0 ? std::make_unique<uint8_t[]>(m_ringBytes) : nullptr;
     m_slots = m_capacity > 0 ? std::make_unique_for_overwrite<Slot[]>(kEntrySlots) : nullptr;
     m_tail = 0;
-    m_tailBytes = 0;
+    m_tailAt = 0;
+    m_tailPayload = 0;
+    m_reservedLength = 0;
     m_head = 0;
-    m_headBytes = 0;
+    m_headAt = 0;
+    m_headPayload = 0;
     return true;
 }
 
@@ -152,18 +137,20 @@ void CThreadQueue::Clear()
     if (tail == m_head.load(std::memory_order_relaxed)) {
         return;
     }
-    m_headBytes.store(m_slots[(tail - 1) % kEntrySlots].end, std::memory_order_release);
-    m_head.store(tail);
+    const Slot last = m_slots[(tail - 1) % kEntrySlots];
+    m_headAt.store(last.start + static_cast<uint64_t>(last.length));
+    m_headPayload.store(last.payloadEnd, std::memory_order_release);
+    m_head.store(tail);  // sequentially consistent, as in Take
     Wake(m_producerSleeps, m_roomCond);
 }
 
-bool CThreadQueue::HasRoom(int length) const
+// The producer's checks. Only the consumer moves the head, and only forward, so a stale
+// value errs on the safe side. The entry count is read first (sequentially consistent, as
+// the sleeping flags are): the room it released is then visible too.
+bool CThreadQueue::HasPayloadRoom(int length) const
 {
-    // Only the consumer moves the head, and only forward: a stale value errs on the safe
-    // side. The entry count first (sequentially consistent, as the sleeping flags are):
-    // the bytes it released are then visible too.
     const uint64_t entries = m_tail.load(std::memory_order_relaxed) - m_head.load();
-    const uint64_t bytes = m_tailBytes - m_headBytes.load(std::memory_order_acquire);
+    const uint64_t bytes = m_tailPayload - m_headPayload.load(std::memory_order_acquire);
     return entries < static_cast<uint64_t>(kEntrySlots) &&
            bytes + static_cast<uint64_t>(length) < static_cast<uint64_t>(m_capacity);
 }
@@ -173,22 +160,75 @@ bool CThreadQueue::HasData() const
     return m_tail.load() != m_head.load(std::memory_order_relaxed);
 }
 
-bool CThreadQueue::Push(const void* data, int length, int tag)
+bool CThreadQueue::HasRingRoom(uint64_t at, int length) const
 {
-    // Pop goes by bytes in use, so an empty entry would come out or vanish depending on
-    // what else is queued: it is refused.
-    if (length <= 0 || data == nullptr || !HasRoom(length)) {
-        return false;
+    return at + static_cast<uint64_t>(length) - m_headAt.load() <= m_ringBytes;
+}
+
+// Where an entry of length bytes goes: after the last one, or at the start of the ring
+// when it would not fit before the end. With the ring twice the capacity, an entry the
+// payload rule lets in always finds room in one piece.
+uint64_t CThreadQueue::PlaceFor(int length) const
+{
+    if (m_ringBytes == 0) {
+        return m_tailAt;
     }
+    const uint64_t offset = m_tailAt % m_ringBytes;
+    return offset + static_cast<uint64_t>(length) <= m_ringBytes ? m_tailAt
+                                                                 : m_tailAt + (m_ringBytes - offset);
+}
+
+void CThreadQueue::Publish(uint64_t at, int length, int tag)
+{
     const uint64_t tail = m_tail.load(std::memory_order_relaxed);
-    const auto len = static_cast<size_t>(length);
-    CopyIntoRing(m_bytes.get(), static_cast<size_t>(m_capacity), m_tailBytes, data, len);
-    m_tailBytes += len;
-    m_slots[tail % kEntrySlots] = Slot{length, tag, m_tailBytes};
+    m_tailAt = at + static_cast<uint64_t>(length);
+    m_tailPayload += static_cast<uint64_t>(length);
+    m_slots[tail % kEntrySlots] = Slot{at, m_tailPayload, length, tag};
+    m_reservedLength = 0;
     // Sequentially consistent, like the consumer's flag: either it sees this entry when it
     // looks once more, or this side sees it sleeping.
     m_tail.store(tail + 1);
     Wake(m_consumerSleeps, m_dataCond);
+}
+
+bool CThreadQueue::Push(const void* data, int length, int tag)
+{
+    // Pop goes by bytes in use, so an empty entry would come out or vanish depending on
+    // what else is queued: it is refused.
+    m_reservedLength = 0;
+    if (length <= 0 || data == nullptr || !HasPayloadRoom(length)) {
+        return false;
+    }
+    const uint64_t at = PlaceFor(length);
+    if (!HasRingRoom(at, length)) {
+        return false;  // not reached while the ring is twice the capacity
+    }
+    std::memcpy(m_bytes.get() + at % m_ringBytes, data, static_cast<size_t>(length));
+    Publish(at, length, tag);
+    return true;
+}
+
+uint8_t* CThreadQueue::Reserve(int length)
+{
+    m_reservedLength = 0;
+    if (length <= 0 || length > m_capacity) {
+        return nullptr;
+    }
+    const uint64_t at = PlaceFor(length);
+    if (!HasRingRoom(at, length)) {
+        return nullptr;
+    }
+    m_reservedAt = at;
+    m_reservedLength = length;
+    return m_bytes.get() + at % m_ringBytes;
+}
+
+bool CThreadQueue::Commit(int length, int tag)
+{
+    if (length <= 0 || length > m_reservedLength || !HasPayloadRoom(length)) {
+        return false;
+    }
+    Publish(m_reservedAt, length, tag);
     return true;
 }
 
@@ -213,13 +253,13 @@ CThreadQueue::TakeResult CThreadQueue::Take(void* buffer, int capacity, int* len
     const Slot slot = m_slots[head % kEntrySlots];
     const bool fits = slot.length <= capacity && buffer != nullptr;
     if (fits) {
-        CopyFromRing(m_bytes.get(), static_cast<size_t>(m_capacity),
-                     slot.end - static_cast<uint64_t>(slot.length), buffer, static_cast<size_t>(slot.length));
+        std::memcpy(buffer, m_bytes.get() + slot.start % m_ringBytes, static_cast<size_t>(slot.length));
     }
     *length = slot.length;
     *tag = slot.tag;
-    m_headBytes.store(slot.end, std::memory_order_release);
-    m_head.store(head + 1);  // sequentially consistent, as in Push
+    m_headAt.store(slot.start + static_cast<uint64_t>(slot.length));
+    m_headPayload.store(slot.payloadEnd, std::memory_order_release);
+    m_head.store(head + 1);  // sequentially consistent, as in Publish
     Wake(m_producerSleeps, m_roomCond);
     return fits ? TakeResult::kTaken : TakeResult::kTooLarge;
 }
@@ -231,7 +271,13 @@ bool CThreadQueue::WaitForData(int timeoutMs)
 
 bool CThreadQueue::WaitForRoom(int length, int timeoutMs)
 {
-    return WaitUntil(m_producerSleeps, m_roomCond, timeoutMs, [this, length] { return HasRoom(length); });
+    if (m_reservedLength > 0) {
+        return WaitUntil(m_producerSleeps, m_roomCond, timeoutMs,
+                         [this, length] { return HasPayloadRoom(length); });
+    }
+    const uint64_t at = PlaceFor(length);
+    return WaitUntil(m_producerSleeps, m_roomCond, timeoutMs,
+                     [this, at, length] { return HasRingRoom(at, length); });
 }
 
 template <typename Ready>

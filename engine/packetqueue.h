@@ -43,12 +43,14 @@ private:
 };
 
 // Bounded by a byte capacity; used between the parser's read-ahead and the player.
-// One producer thread (Push, WaitForRoom) and one consumer thread (Pop, Take,
-// WaitForData, Clear); Init only while neither runs. No lock is held while bytes are
-// copied: each side copies into room the other side does not touch and then publishes
+// One producer thread (Reserve, Commit, Push, WaitForRoom) and one consumer thread (Pop,
+// Take, WaitForData, Clear); Init only while neither runs. No lock is held while bytes
+// are copied: each side works in room the other side does not touch and then publishes
 // its position, so the two never wait on each other per packet. A side that finds the
-// queue empty (or full) spins briefly, then sleeps until the other side wakes it; the
-// other side wakes it only when it sleeps.
+// queue empty (or full) looks again for a few tens of microseconds, then sleeps until the
+// other side wakes it; the other side wakes it only when it sleeps.
+// Each payload lies in one piece, so a producer can have an entry written straight into
+// the queue (Reserve, then Commit); for that the ring holds twice the capacity.
 class CThreadQueue {
 public:
     enum class TakeResult { kEmpty, kTaken, kTooLarge };
@@ -60,14 +62,21 @@ public:
     CThreadQueue(const CThreadQueue&) = delete;
     CThreadQueue& operator=(const CThreadQueue&) = delete;
 
-    // Allocates capacity bytes and the entry slots, so storage never moves later.
+    // Allocates the ring and the entry slots, so storage never moves later.
     bool Init(int capacity);
-    // Consumer's side: drops every entry pushed so far (a running producer goes on).
+    // Consumer's side: drops every entry published so far (a running producer goes on).
     void Clear();
     // Refuses (false, nothing changed) when bytes in use + length would reach the capacity,
     // when every entry slot is taken, and an empty payload (length <= 0), which Pop could
-    // not tell from an empty queue.
+    // not tell from an empty queue. Drops an uncommitted reservation.
     bool Push(const void* data, int length, int tag);
+    // Producer: room in one piece for an entry of up to length bytes (at most the
+    // capacity), or nullptr while the consumer still holds part of it. Nothing is queued
+    // until Commit; another Reserve or a Push drops the reservation.
+    uint8_t* Reserve(int length);
+    // Queues the first length bytes of the reservation. False, keeping the reservation,
+    // when Push would refuse that length; false when nothing is reserved or length exceeds it.
+    bool Commit(int length, int tag);
     // Copies the first entry into *buffer; false and a diagnostic line when empty.
     bool Pop(void** buffer, int* length, int* tag);
     // Copies the first entry into buffer when it holds at most capacity bytes; a longer
@@ -76,34 +85,44 @@ public:
     TakeResult Take(void* buffer, int capacity, int* length, int* tag);
     // Consumer: true as soon as an entry is queued, false after timeoutMs without one.
     bool WaitForData(int timeoutMs);
-    // Producer: true as soon as a push of length bytes would fit, false after timeoutMs.
+    // Producer: true as soon as Commit(length) would be accepted while a reservation is
+    // held, and Reserve(length) would succeed otherwise; false after timeoutMs.
     bool WaitForRoom(int length, int timeoutMs);
     int Capacity() const { return m_capacity; }
 
 private:
     struct Slot {
+        uint64_t start;       // ring position of the payload
+        uint64_t payloadEnd;  // payload bytes pushed up to and including this entry
         int length;
         int tag;
-        uint64_t end;  // byte position just past the payload
     };
     bool HasData() const;
-    bool HasRoom(int length) const;
+    bool HasPayloadRoom(int length) const;
+    bool HasRingRoom(uint64_t at, int length) const;
+    uint64_t PlaceFor(int length) const;
+    void Publish(uint64_t at, int length, int tag);
     template <typename Ready>
     bool WaitUntil(std::atomic<bool>& sleeping, std::condition_variable& cond, int timeoutMs, Ready ready);
     void Wake(std::atomic<bool>& sleeping, std::condition_variable& cond);
 
     // Set by Init only.
     int m_capacity = 0;
-    std::unique_ptr<uint8_t[]> m_bytes;  // ring of m_capacity bytes; positions count up
+    size_t m_ringBytes = 0;              // twice the capacity
+    std::unique_ptr<uint8_t[]> m_bytes;  // the ring; positions count up, taken modulo its size
     std::unique_ptr<Slot[]> m_slots;     // ring of kEntrySlots
 
-    // Producer's: entries published (a slot and its bytes are written before), and the
-    // byte position after the last one (producer only).
+    // Producer's: entries published (a slot and its bytes are written before); the rest
+    // is the producer's own.
     alignas(64) std::atomic<uint64_t> m_tail{0};
-    uint64_t m_tailBytes = 0;
-    // Consumer's: entries and bytes released (their room is copied out before).
+    uint64_t m_tailAt = 0;       // ring position after the last entry
+    uint64_t m_tailPayload = 0;  // payload bytes published
+    uint64_t m_reservedAt = 0;
+    int m_reservedLength = 0;  // 0: nothing reserved
+    // Consumer's: entries, ring position and payload released (copied out before).
     alignas(64) std::atomic<uint64_t> m_head{0};
-    std::atomic<uint64_t> m_headBytes{0};
+    std::atomic<uint64_t> m_headAt{0};
+    std::atomic<uint64_t> m_headPayload{0};
 
     // Sleeping: a side sets its flag under m_sleepLock before it checks once more and
     // sleeps; the other side looks at the flag after publishing and only then locks.

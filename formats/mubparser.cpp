@@ -132,7 +132,6 @@ bool CMUBParser::Start()
     if (m_thread.IsRunning()) {
         return true;
     }
-    m_readBuffer = std::make_unique_for_overwrite<uint8_t[]>(kQueueBytes);
     m_queue.Init(kQueueBytes);
     m_thread.Begin([this] { ReadAheadStep(); });
     return true;
@@ -141,7 +140,6 @@ bool CMUBParser::Start()
 void CMUBParser::Stop()
 {
     m_thread.Stop();
-    m_readBuffer.reset();
 }
 
 int CMUBParser::CategoryOfName(const char* name)
@@ -412,22 +410,29 @@ void CMUBParser::ReadAheadStep()
         SleepMs(1);
         return;
     }
+    // The library reads straight into the queue, so a packet is copied once on this side.
+    // The room must hold the largest packet: the library skips one larger than it is told.
+    uint8_t* room = m_queue.Reserve(kQueueBytes);
+    if (room == nullptr) {
+        m_queue.WaitForRoom(kQueueBytes, 1);  // the next step looks at the running flag again
+        return;
+    }
     int size = kQueueBytes;
-    const int code = ReadPacket(m_readBuffer.get(), &size);
+    const int code = ReadPacket(room, &size);
     if (code == kPacketNone || (code != kPacketEnd && size <= 0)) {
         return;  // an empty packet carries nothing (and the queue takes no empty entry)
     }
     if (code == kPacketEnd && size <= 0) {
         size = 1;
     }
-    // A packet as large as the whole queue could never be pushed: reading would stall.
+    // A packet as large as the whole queue could never be queued: reading would stall.
     if (size >= m_queue.Capacity()) {
         ReportOversize();
     } else {
         // Also give up when the thread is being stopped, or Stop would wait for a
         // consumer that may never come.
         while (m_running && !m_thread.StopRequested()) {
-            if (m_queue.Push(m_readBuffer.get(), size, code)) {
+            if (m_queue.Commit(size, code)) {
                 break;
             }
             // Look again after 1 ms, or as soon as the consumer made room.

@@ -39,7 +39,7 @@ float GetSeekUnit();
 
 class CMUBParser : public VMediaParser {
 public:
-    // Size of the read-ahead queue and of the read buffer.
+    // Size of the read-ahead queue, and the largest packet it takes less one byte.
     static constexpr int kQueueBytes = 0x200000;
     // Longest file name passed to the library.
     static constexpr int kMaxFileNameChars = 127;
@@ -118,8 +118,6 @@ private:
     // reader is paused, so no packet of what came before lands after it).
     CThreadQueue m_queue;
     CWaitEvent m_idle;  // set by the reader each time it finds reading paused
-    // Allocated by Start, freed by Stop after the thread is joined; used by the reader.
-    std::unique_ptr<uint8_t[]> m_readBuffer;
     CSingleThread m_thread{"MUBParser"};
 };
 
