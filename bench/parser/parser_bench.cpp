@@ -116,7 +116,10 @@ int main(int argc, char** argv)
         for (int round = 0; round < 20; ++round) {
             runs.push_back(ThroughParser(name, profile == "ahead", &packets));
         }
-        std::printf("%s: median %.1f ms, %d packets\n", profile.c_str(), Median(runs) * 1e3, packets);
+        for (double r : runs) {
+            std::printf("%.1f ", r * 1e3);
+        }
+        std::printf("\n%s: median %.1f ms, %d packets\n", profile.c_str(), Median(runs) * 1e3, packets);
         ReleaseLibraryContext(ctx);
         return 0;
     }
