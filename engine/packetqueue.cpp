@@ -102,6 +102,8 @@ constexpr auto kSpin = std::chrono::microseconds(50);
 // Looks with a pause in between before yielding: when both sides share one CPU (a busy
 // machine), only a yield lets the other side run instead of the spin.
 constexpr int kPauses = 50;
+// An answer within this long lets the next wait spin again.
+constexpr auto kQuickAnswer = std::chrono::milliseconds(1);
 
 inline void CpuRelax()
 {
@@ -126,7 +128,6 @@ bool CThreadQueue::Init(int capacity)
     m_tailPayload = 0;
     m_reservedLength = 0;
     m_head = 0;
-    m_headAt = 0;
     m_headPayload = 0;
     return true;
 }
@@ -138,10 +139,9 @@ void CThreadQueue::Clear()
         return;
     }
     const Slot last = m_slots[(tail - 1) % kEntrySlots];
-    m_headAt.store(last.start + static_cast<uint64_t>(last.length));
     m_headPayload.store(last.payloadEnd, std::memory_order_release);
     m_head.store(tail);  // sequentially consistent, as in Take
-    Wake(m_producerSleeps, m_roomCond);
+    Wake(m_producer.sleeps, m_roomCond);
 }
 
 // The producer's checks. Only the consumer moves the head, and only forward, so a stale
@@ -160,22 +160,29 @@ bool CThreadQueue::HasData() const
     return m_tail.load() != m_head.load(std::memory_order_relaxed);
 }
 
-bool CThreadQueue::HasRingRoom(uint64_t at, int length) const
+// Where an entry of length bytes goes, false while the consumer still holds part of that
+// room. In an empty queue, at the front of the ring: the bytes there were used last, so
+// a queue the consumer keeps up with stays within a few entries (and the caches).
+// Otherwise after the last entry, or at the front when it would not fit before the end;
+// the room the oldest entry starts is the limit. With the ring twice the capacity, an
+// entry the payload rule lets in always fits.
+bool CThreadQueue::PlaceFor(int length, uint64_t* at) const
 {
-    return at + static_cast<uint64_t>(length) - m_headAt.load() <= m_ringBytes;
-}
-
-// Where an entry of length bytes goes: after the last one, or at the start of the ring
-// when it would not fit before the end. With the ring twice the capacity, an entry the
-// payload rule lets in always finds room in one piece.
-uint64_t CThreadQueue::PlaceFor(int length) const
-{
-    if (m_ringBytes == 0) {
-        return m_tailAt;
+    if (m_ringBytes == 0 || length <= 0 || static_cast<size_t>(length) > m_ringBytes) {
+        return false;
     }
+    const uint64_t tail = m_tail.load(std::memory_order_relaxed);
+    const uint64_t head = m_head.load();  // sequentially consistent, as the sleeping flags
     const uint64_t offset = m_tailAt % m_ringBytes;
-    return offset + static_cast<uint64_t>(length) <= m_ringBytes ? m_tailAt
-                                                                 : m_tailAt + (m_ringBytes - offset);
+    if (head == tail) {
+        // The consumer has copied everything out (its head is published after that).
+        *at = offset == 0 ? m_tailAt : m_tailAt + (m_ringBytes - offset);
+        return true;
+    }
+    *at =
+        offset + static_cast<uint64_t>(length) <= m_ringBytes ? m_tailAt : m_tailAt + (m_ringBytes - offset);
+    // The slot is the producer's own writing, and stays until this side reuses it.
+    return *at + static_cast<uint64_t>(length) - m_slots[head % kEntrySlots].start <= m_ringBytes;
 }
 
 void CThreadQueue::Publish(uint64_t at, int length, int tag)
@@ -188,7 +195,7 @@ void CThreadQueue::Publish(uint64_t at, int length, int tag)
     // Sequentially consistent, like the consumer's flag: either it sees this entry when it
     // looks once more, or this side sees it sleeping.
     m_tail.store(tail + 1);
-    Wake(m_consumerSleeps, m_dataCond);
+    Wake(m_consumer.sleeps, m_dataCond);
 }
 
 bool CThreadQueue::Push(const void* data, int length, int tag)
@@ -199,8 +206,8 @@ bool CThreadQueue::Push(const void* data, int length, int tag)
     if (length <= 0 || data == nullptr || !HasPayloadRoom(length)) {
         return false;
     }
-    const uint64_t at = PlaceFor(length);
-    if (!HasRingRoom(at, length)) {
+    uint64_t at = 0;
+    if (!PlaceFor(length, &at)) {
         return false;  // not reached while the ring is twice the capacity
     }
     std::memcpy(m_bytes.get() + at % m_ringBytes, data, static_cast<size_t>(length));
@@ -214,8 +221,8 @@ uint8_t* CThreadQueue::Reserve(int length)
     if (length <= 0 || length > m_capacity) {
         return nullptr;
     }
-    const uint64_t at = PlaceFor(length);
-    if (!HasRingRoom(at, length)) {
+    uint64_t at = 0;
+    if (!PlaceFor(length, &at)) {
         return nullptr;
     }
     m_reservedAt = at;
@@ -257,50 +264,58 @@ CThreadQueue::TakeResult CThreadQueue::Take(void* buffer, int capacity, int* len
     }
     *length = slot.length;
     *tag = slot.tag;
-    m_headAt.store(slot.start + static_cast<uint64_t>(slot.length));
     m_headPayload.store(slot.payloadEnd, std::memory_order_release);
     m_head.store(head + 1);  // sequentially consistent, as in Publish
-    Wake(m_producerSleeps, m_roomCond);
+    Wake(m_producer.sleeps, m_roomCond);
     return fits ? TakeResult::kTaken : TakeResult::kTooLarge;
 }
 
 bool CThreadQueue::WaitForData(int timeoutMs)
 {
-    return WaitUntil(m_consumerSleeps, m_dataCond, timeoutMs, [this] { return HasData(); });
+    return WaitUntil(m_consumer, m_dataCond, timeoutMs, [this] { return HasData(); });
 }
 
 bool CThreadQueue::WaitForRoom(int length, int timeoutMs)
 {
     if (m_reservedLength > 0) {
-        return WaitUntil(m_producerSleeps, m_roomCond, timeoutMs,
+        return WaitUntil(m_producer, m_roomCond, timeoutMs,
                          [this, length] { return HasPayloadRoom(length); });
     }
-    const uint64_t at = PlaceFor(length);
-    return WaitUntil(m_producerSleeps, m_roomCond, timeoutMs,
-                     [this, at, length] { return HasRingRoom(at, length); });
+    return WaitUntil(m_producer, m_roomCond, timeoutMs, [this, length] {
+        uint64_t at = 0;
+        return PlaceFor(length, &at);
+    });
 }
 
 template <typename Ready>
-bool CThreadQueue::WaitUntil(std::atomic<bool>& sleeping, std::condition_variable& cond, int timeoutMs,
-                             Ready ready)
+bool CThreadQueue::WaitUntil(Side& side, std::condition_variable& cond, int timeoutMs, Ready ready)
 {
-    for (int i = 0; i < kPauses; ++i) {
-        if (ready()) {
-            return true;
+    const auto start = std::chrono::steady_clock::now();
+    // Spin only while the other side has been answering quickly: a reader that waits for
+    // a player taking a packet every few milliseconds would spin for nothing each time.
+    if (side.spin) {
+        for (int i = 0; i < kPauses; ++i) {
+            if (ready()) {
+                return true;
+            }
+            CpuRelax();
         }
-        CpuRelax();
+        const auto spinEnd = start + kSpin;
+        do {
+            if (ready()) {
+                return true;
+            }
+            std::this_thread::yield();
+        } while (std::chrono::steady_clock::now() < spinEnd);
     }
-    const auto spinEnd = std::chrono::steady_clock::now() + kSpin;
-    do {
-        if (ready()) {
-            return true;
-        }
-        std::this_thread::yield();
-    } while (std::chrono::steady_clock::now() < spinEnd);
-    std::unique_lock<std::mutex> lock(m_sleepLock);
-    sleeping.store(true);
-    const bool ok = cond.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)), ready);
-    sleeping.store(false);
+    bool ok = false;
+    {
+        std::unique_lock<std::mutex> lock(m_sleepLock);
+        side.sleeps.store(true);
+        ok = cond.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)), ready);
+        side.sleeps.store(false);
+    }
+    side.spin = ok && std::chrono::steady_clock::now() - start < kQuickAnswer;
     return ok;
 }
 

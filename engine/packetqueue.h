@@ -97,13 +97,16 @@ private:
         int length;
         int tag;
     };
+    struct Side {
+        std::atomic<bool> sleeps{false};
+        bool spin = true;  // the side's own: whether its next wait spins first
+    };
     bool HasData() const;
     bool HasPayloadRoom(int length) const;
-    bool HasRingRoom(uint64_t at, int length) const;
-    uint64_t PlaceFor(int length) const;
+    bool PlaceFor(int length, uint64_t* at) const;
     void Publish(uint64_t at, int length, int tag);
     template <typename Ready>
-    bool WaitUntil(std::atomic<bool>& sleeping, std::condition_variable& cond, int timeoutMs, Ready ready);
+    bool WaitUntil(Side& side, std::condition_variable& cond, int timeoutMs, Ready ready);
     void Wake(std::atomic<bool>& sleeping, std::condition_variable& cond);
 
     // Set by Init only.
@@ -119,15 +122,14 @@ private:
     uint64_t m_tailPayload = 0;  // payload bytes published
     uint64_t m_reservedAt = 0;
     int m_reservedLength = 0;  // 0: nothing reserved
-    // Consumer's: entries, ring position and payload released (copied out before).
+    // Consumer's: entries and payload released (copied out before).
     alignas(64) std::atomic<uint64_t> m_head{0};
-    std::atomic<uint64_t> m_headAt{0};
     std::atomic<uint64_t> m_headPayload{0};
 
     // Sleeping: a side sets its flag under m_sleepLock before it checks once more and
     // sleeps; the other side looks at the flag after publishing and only then locks.
-    alignas(64) std::atomic<bool> m_consumerSleeps{false};
-    std::atomic<bool> m_producerSleeps{false};
+    alignas(64) Side m_consumer;
+    alignas(64) Side m_producer;
     std::mutex m_sleepLock;
     std::condition_variable m_dataCond;
     std::condition_variable m_roomCond;
