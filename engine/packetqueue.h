@@ -13,10 +13,10 @@
 #include <mutex>
 #include <vector>
 
-// The storage shared by both queues. Not locked: the owners lock around it.
+// The unbounded queue's storage. Not locked: the owner locks around it.
 // Payloads live in a ring of bytes, so each payload is copied once in and once out
 // (in up to two pieces where it wraps) and nothing is ever moved to make room; only
-// an unbounded queue that outgrows its ring moves into a larger one.
+// a queue that outgrows its ring moves into a larger one.
 class PacketFifo {
 public:
     void Reserve(size_t bytes, size_t entries);
