@@ -132,7 +132,6 @@ bool CMUBParser::Start()
     if (m_thread.IsRunning()) {
         return true;
     }
-    m_readBuffer = std::make_unique_for_overwrite<uint8_t[]>(kQueueBytes);
     m_queue.Init(kQueueBytes);
     m_thread.Begin([this] { ReadAheadStep(); });
     return true;
@@ -141,7 +140,6 @@ bool CMUBParser::Start()
 void CMUBParser::Stop()
 {
     m_thread.Stop();
-    m_readBuffer.reset();
 }
 
 int CMUBParser::CategoryOfName(const char* name)
@@ -412,27 +410,33 @@ void CMUBParser::ReadAheadStep()
         SleepMs(1);
         return;
     }
+    // The library reads straight into the queue, so a packet is copied once on this side.
+    // The room must hold the largest packet: the library skips one larger than it is told.
+    uint8_t* room = m_queue.Reserve(kQueueBytes);
+    if (room == nullptr) {
+        m_queue.WaitForRoom(kQueueBytes, 1);  // the next step looks at the running flag again
+        return;
+    }
     int size = kQueueBytes;
-    const int code = ReadPacket(m_readBuffer.get(), &size);
+    const int code = ReadPacket(room, &size);
     if (code == kPacketNone || (code != kPacketEnd && size <= 0)) {
         return;  // an empty packet carries nothing (and the queue takes no empty entry)
     }
     if (code == kPacketEnd && size <= 0) {
         size = 1;
     }
-    // A packet as large as the whole queue could never be pushed: reading would stall.
+    // A packet as large as the whole queue could never be queued: reading would stall.
     if (size >= m_queue.Capacity()) {
         ReportOversize();
     } else {
         // Also give up when the thread is being stopped, or Stop would wait for a
         // consumer that may never come.
         while (m_running && !m_thread.StopRequested()) {
-            if (m_queue.Push(m_readBuffer.get(), size, code)) {
-                m_queued.Set();
+            if (m_queue.Commit(size, code)) {
                 break;
             }
-            // Retry every 1 ms, or as soon as the consumer took a packet.
-            m_taken.Wait(1);
+            // Look again after 1 ms, or as soon as the consumer made room.
+            m_queue.WaitForRoom(size, 1);
         }
     }
     if (code == kPacketEnd) {
@@ -446,45 +450,34 @@ int CMUBParser::ParseMedia(char* id, void* buffer, int* size)
     if (!m_thread.IsRunning()) {
         return ParseDirect(id, buffer, size);
     }
-    // The queue copies a whole entry out; a smaller buffer gets it through the scratch.
-    const bool viaScratch = *size < kQueueBytes;
-    if (viaScratch && !m_scratch) {
-        m_scratch = std::make_unique_for_overwrite<uint8_t[]>(kQueueBytes);
-    }
-    void* target = viaScratch ? m_scratch.get() : buffer;
-
+    using Taken = CThreadQueue::TakeResult;
+    const int capacity = std::max(*size, 0);
     int code = kPacketNone;
     int length = 0;
-    bool popped = false;
-    for (int poll = 0; poll < kEmptyPolls && !popped; ++poll) {
+    for (int poll = 0; poll < kEmptyPolls; ++poll) {
         int tag = 0;
-        if (m_queue.Pop(&target, &length, &tag)) {
-            code = tag;
-            popped = true;
-            m_taken.Set();
-        } else if (!m_running) {
+        Taken taken = m_queue.Take(buffer, capacity, &length, &tag);
+        if (taken == Taken::kEmpty && !m_running) {
             // The reader may have queued its last packets just before it stopped.
-            if (m_queue.Pop(&target, &length, &tag)) {
-                code = tag;
-                popped = true;
-            } else {
+            taken = m_queue.Take(buffer, capacity, &length, &tag);
+            if (taken == Taken::kEmpty) {
                 code = kPacketStopped;
                 break;
             }
-        } else {
-            // Poll again after 10 ms, or as soon as the reader queued something.
-            m_queued.Wait(10);
         }
+        if (taken == Taken::kTooLarge && tag >= kPacketVideo0 && tag <= kPacketText) {
+            ReportOversize();
+            return 5;  // does not fit the caller's buffer: dropped, no packet this time
+        }
+        if (taken != Taken::kEmpty) {
+            code = tag;
+            break;
+        }
+        // Poll again after 10 ms, or as soon as the reader queued something.
+        m_queue.WaitForData(10);
     }
 
     if (code >= kPacketVideo0 && code <= kPacketText) {
-        if (viaScratch) {
-            if (length > *size) {
-                ReportOversize();
-                return 5;  // does not fit the caller's buffer: dropped, no packet this time
-            }
-            std::memcpy(buffer, m_scratch.get(), static_cast<size_t>(length));
-        }
         std::memcpy(id, kStreamIds[code], 5);
         *size = length;
         return 5;

@@ -39,7 +39,7 @@ float GetSeekUnit();
 
 class CMUBParser : public VMediaParser {
 public:
-    // Size of the read-ahead queue and of the read buffer.
+    // Size of the read-ahead queue, and the largest packet it takes less one byte.
     static constexpr int kQueueBytes = 0x200000;
     // Longest file name passed to the library.
     static constexpr int kMaxFileNameChars = 127;
@@ -114,14 +114,10 @@ private:
     std::atomic<bool> m_running{false};  // the read-ahead thread reads only while set
     std::atomic<int> m_keyUnits{0};      // status-0 packets read since Open
 
-    CThreadQueue m_queue;  // has its own lock
-    CWaitEvent m_idle;     // set by the reader each time it finds reading paused
-    CWaitEvent m_queued;   // set by the reader after each push; ParseMedia waits on it
-    CWaitEvent m_taken;    // set by ParseMedia after each pop; a reader facing a full queue waits on it
-    // Allocated by Start, freed by Stop after the thread is joined; used by the reader.
-    std::unique_ptr<uint8_t[]> m_readBuffer;
-    // For ParseMedia callers whose buffer is smaller than the queue could hand out.
-    std::unique_ptr<uint8_t[]> m_scratch;
+    // The reader pushes, the caller's thread takes and clears (Clear only while the
+    // reader is paused, so no packet of what came before lands after it).
+    CThreadQueue m_queue;
+    CWaitEvent m_idle;  // set by the reader each time it finds reading paused
     CSingleThread m_thread{"MUBParser"};
 };
 

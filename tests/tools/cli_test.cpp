@@ -159,7 +159,9 @@ TEST_F(ToolOutput, MubplayPrintsOnlyItsSummaryAndTracesOnStandardError)
                 StartsWithAny(line, {"intervals_ms ", "state=", "flashes=", "offsets_ms", "presented "}))
                 << line;
         }
-        EXPECT_EQ(r.err.find("[CThreadQueue] Pop Empty") != std::string::npos, c.traced) << r.err;
+        // The reader's end line comes in every run; whether the player ever finds the
+        // read-ahead queue empty depends on timing.
+        EXPECT_EQ(r.err.find("Media End Recv") != std::string::npos, c.traced) << r.err;
     }
 }
 
