@@ -329,13 +329,7 @@ bool CDecoder::Decode(int channel, const void* data, int size, int tag, int* pic
     }
     Channel& ch = m_channels[channel];
     std::lock_guard<std::mutex> picture(ch.picture);
-    CFFMH264_Decoder::Result result;
-    {
-        std::lock_guard<CSync> decode(m_decodeLock);
-        result = data == nullptr ? ch.decoder.Drain() : ch.decoder.Decode(data, size, tag);
-    }
-    ch.failed = result == CFFMH264_Decoder::Result::Error;
-    if (result != CFFMH264_Decoder::Result::Picture) {
+    if (!DecodeLocked(ch, data, size, tag, data == nullptr)) {
         return false;
     }
     if (pictureTag != nullptr) {
@@ -343,6 +337,17 @@ bool CDecoder::Decode(int channel, const void* data, int size, int tag, int* pic
         *pictureTag = out >= 0 && out <= INT32_MAX ? static_cast<int>(out) : -1;
     }
     return true;
+}
+
+bool CDecoder::DecodeLocked(Channel& ch, const void* data, int size, int tag, bool drain)
+{
+    CFFMH264_Decoder::Result result;
+    {
+        std::lock_guard<CSync> decode(m_decodeLock);
+        result = drain ? ch.decoder.Drain() : ch.decoder.Decode(data, size, tag);
+    }
+    ch.failed = result == CFFMH264_Decoder::Result::Error;
+    return result == CFFMH264_Decoder::Result::Picture;
 }
 
 bool CDecoder::Show(int channel, PictureSinkHandle window)
@@ -426,13 +431,7 @@ bool CDecoder::DecodeAndShow(int channel, PictureSinkHandle window, const void* 
     CVipImgRGB painted;
     {
         std::lock_guard<std::mutex> picture(ch.picture);
-        CFFMH264_Decoder::Result result;
-        {
-            std::lock_guard<CSync> decode(m_decodeLock);
-            result = ch.decoder.Decode(data, size);
-        }
-        ch.failed = result == CFFMH264_Decoder::Result::Error;
-        if (result != CFFMH264_Decoder::Result::Picture) {
+        if (!DecodeLocked(ch, data, size, 0, false)) {
             return false;
         }
         // A hidden view would not keep what is painted into it; it is redrawn when shown.

@@ -151,6 +151,9 @@ private:
     };
 
     static int Clamp(int channel);
+    // Decodes (or drains one held picture) and notes bad data; true when a picture came
+    // out. The channel's picture lock held.
+    bool DecodeLocked(Channel& ch, const void* data, int size, int tag, bool drain);
     // Paints the last picture at the sink's size, then hands it to the sink.
     bool Paint(Channel& ch, PictureSinkHandle window);
     // Scales, flips and presents the last picture; channel's picture lock held.

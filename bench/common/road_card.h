@@ -59,6 +59,18 @@ inline std::string FirstRecordingFile(const std::string& card)
     return files.empty() ? std::string() : files.front();
 }
 
+// Stamps a card made in fresh as made and moves it over card; returns card.
+inline std::string PutInPlace(const std::filesystem::path& fresh, const std::filesystem::path& card)
+{
+    if (std::FILE* f = std::fopen((fresh / "made.stamp").c_str(), "w")) {
+        std::fclose(f);
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(card, ec);
+    std::filesystem::rename(fresh, card, ec);
+    return card.string();
+}
+
 // A card whose one recording is the road card's minute played `times` times over (every
 // packet again, its time moved on by a minute each round): ten minutes of real road
 // pictures (about 1.5 GB) in seconds instead of the hour mubcard would take on this machine.
@@ -103,30 +115,39 @@ inline std::string MakeLooped(const std::string& source, const std::string& fold
         fs::remove_all(fresh, ec);
         return {};
     }
-    if (std::FILE* f = std::fopen((fresh / "made.stamp").c_str(), "w")) {
-        std::fclose(f);
+    return PutInPlace(fresh, card);
+}
+
+// Calls fn(info, payload) for every packet of a recording, in order, after giving its
+// description to *desc (when not null); false when the file cannot be read.
+template <class Fn>
+inline bool ForEachPacket(const std::string& file, mub::RecordingDescription* desc, Fn fn)
+{
+    auto source = std::make_unique<mub::CMubFileSource>();
+    mub::CMubReader reader;
+    if (!source->Open(file) || !reader.Open(std::move(source))) {
+        return false;
     }
-    fs::remove_all(card, ec);
-    fs::rename(fresh, card, ec);
-    return card.string();
+    if (desc != nullptr) {
+        *desc = mub::DecodeDescription(reader.Header().description);
+    }
+    std::vector<uint8_t> buffer(mub::kMaxPayloadBytes);
+    mub::PacketInfo info;
+    while (reader.Next(buffer.data(), static_cast<uint32_t>(buffer.size()), &info) == mub::ReadResult::kOk) {
+        fn(info, buffer.data());
+    }
+    return true;
 }
 
 // The access units of one video channel, in order.
 inline std::vector<std::vector<uint8_t>> ChannelUnits(const std::string& file, int channel)
 {
     std::vector<std::vector<uint8_t>> units;
-    auto source = std::make_unique<mub::CMubFileSource>();
-    mub::CMubReader reader;
-    if (!source->Open(file) || !reader.Open(std::move(source))) {
-        return units;
-    }
-    std::vector<uint8_t> buffer(mub::kMaxPayloadBytes);
-    mub::PacketInfo info;
-    while (reader.Next(buffer.data(), static_cast<uint32_t>(buffer.size()), &info) == mub::ReadResult::kOk) {
+    ForEachPacket(file, nullptr, [&](const mub::PacketInfo& info, const uint8_t* data) {
         if ((info.status == mub::kStatusKey || info.status == mub::kStatusVideo) && info.type == channel) {
-            units.emplace_back(buffer.begin(), buffer.begin() + info.length);
+            units.emplace_back(data, data + info.length);
         }
-    }
+    });
     return units;
 }
 

@@ -49,17 +49,9 @@ struct Packet {
 std::vector<Packet> ReadPackets(const std::string& file, mub::RecordingDescription* desc)
 {
     std::vector<Packet> packets;
-    auto source = std::make_unique<mub::CMubFileSource>();
-    mub::CMubReader reader;
-    if (!source->Open(file) || !reader.Open(std::move(source))) {
-        return packets;
-    }
-    *desc = mub::DecodeDescription(reader.Header().description);
-    std::vector<uint8_t> buffer(mub::kMaxPayloadBytes);
-    mub::PacketInfo info;
-    while (reader.Next(buffer.data(), static_cast<uint32_t>(buffer.size()), &info) == mub::ReadResult::kOk) {
-        packets.push_back({info, std::vector<uint8_t>(buffer.begin(), buffer.begin() + info.length)});
-    }
+    road_card::ForEachPacket(file, desc, [&](const mub::PacketInfo& info, const uint8_t* data) {
+        packets.push_back({info, std::vector<uint8_t>(data, data + info.length)});
+    });
     return packets;
 }
 
@@ -160,12 +152,7 @@ std::string MakeStartCard(const std::string& folder, int count, int* driving)
         fs::remove_all(fresh, ec);
         return {};
     }
-    if (std::FILE* f = std::fopen((fresh / "made.stamp").c_str(), "w")) {
-        std::fclose(f);
-    }
-    fs::remove_all(card, ec);
-    fs::rename(fresh, card, ec);
-    return card.string();
+    return road_card::PutInPlace(fresh, card);
 }
 
 // Plays two seconds of the card's newest driving recording headless: the card is one the
