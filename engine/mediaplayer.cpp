@@ -47,7 +47,7 @@ CQVZMediaPlayer::CQVZMediaPlayer()
 {
     timeBeginPeriod(kTimerPeriodMs);
     // Sound plays only while pictures do.
-    m_sync.SetGate([this] { return State() == PlayerState::Playing; });
+    m_sync.SetGate([this] { return State() == PlayerState::Playing && !m_soundHeld.load(); });
 }
 
 CQVZMediaPlayer::~CQVZMediaPlayer()
@@ -391,6 +391,7 @@ void CQVZMediaPlayer::Reset()
     m_cushionCount = 0;
     m_prebuffering = true;
     m_heldBack = 0;
+    HoldSoundForFirstPicture();
     if (m_decoder) {
         m_decoder->Flush(0);
         m_decoder->Flush(1);
@@ -409,6 +410,21 @@ void CQVZMediaPlayer::KeyFrameFound()
     m_prebuffering = true;
     m_keyWait[0] = false;
     m_audioEndMs = -1.0;
+    HoldSoundForFirstPicture();
+}
+
+void CQVZMediaPlayer::HoldSoundForFirstPicture()
+{
+    // A decoder that holds pictures back takes a while over its first ones (a large key
+    // picture, then the pipeline filling): sound started before them would run ahead.
+    m_soundHeld = m_decoder != nullptr && m_decoder->Delay(0) > 0;
+}
+
+void CQVZMediaPlayer::ReleaseSound()
+{
+    if (m_soundHeld.exchange(false)) {
+        m_sync.Wake();
+    }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -597,6 +613,7 @@ void CQVZMediaPlayer::ResetDecoderAfterError()
     m_decoder->Release();
     m_decoder->Init();
     m_heldBack = 0;
+    ReleaseSound();
     ++m_decoderResets;
 }
 
@@ -645,11 +662,22 @@ bool CQVZMediaPlayer::DrainFront()
 void CQVZMediaPlayer::ShowFront(int pictureTag, bool show)
 {
     if (show) {
-        WaitForTurn(FrameTimeMs(pictureTag));
-        std::lock_guard<std::mutex> lock(m_windowLock);
-        m_decoder->Show(0, m_windows[0]);
-    } else if (!(m_noPauseOnFront && WindowVisible(1))) {
-        StepShown(0);
+        // The first picture goes up as soon as it is painted and its sound starts with it:
+        // painting a large picture the first time (the scaler, the image) takes a while.
+        const bool first = m_soundHeld.load();
+        if (!first) {
+            WaitForTurn(FrameTimeMs(pictureTag));
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_windowLock);
+            m_decoder->Show(0, m_windows[0]);
+        }
+        ReleaseSound();
+    } else {
+        ReleaseSound();
+        if (!(m_noPauseOnFront && WindowVisible(1))) {
+            StepShown(0);
+        }
     }
 }
 

@@ -127,6 +127,9 @@ private:
     bool DrainFront();
     void ShowFront(int pictureTag, bool show);
     void ResetDecoderAfterError();
+    // The sound waits for the first picture of a decoder that holds pictures back.
+    void HoldSoundForFirstPicture();
+    void ReleaseSound();
     void PresentOther(int channel, int length, bool show);
     // Waits until the sound heard reaches the picture due at timeMs.
     SoundWait WaitForSound(int timeMs);
@@ -199,5 +202,6 @@ private:
     mutable std::mutex m_nameLock;
     char m_name[kNameBytes] = {};  // --- protected by m_nameLock
     std::atomic<bool> m_noPauseOnFront{false};
-    bool m_started = false;  // user-interface thread only
+    std::atomic<bool> m_soundHeld{false};  // read by the sound thread's gate
+    bool m_started = false;                // user-interface thread only
 };

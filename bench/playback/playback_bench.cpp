@@ -254,6 +254,11 @@ int main(int argc, char** argv)
     }
     // The meter pairs the flashes and beeps of every run.
     std::vector<double> offsets = session.Meter().Compute().offsetsMs;
+    std::printf("offsets by flash (ms):");
+    for (double o : offsets) {
+        std::printf(" %.0f", o);
+    }
+    std::printf("\n");
     // The anchor: as many pictures of each channel as the run presented, decoded and
     // converted to the sink's size.
     std::vector<double> ffmpeg;
