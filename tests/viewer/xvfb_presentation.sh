@@ -224,26 +224,24 @@ geometry "$zoom"
 [ "$X" -eq 850 ] && [ "$Y" -eq 465 ] || fail "the magnifier is at $X,$Y, not 850,465"
 # The pointer over the title bar: the source is 212x165 around it.
 px=$((main_x + 150)) py=$((main_y + 18))
-xdotool mousemove "$px" "$py"
 # The magnifier follows on its timer: on a busy machine that may take a few of its ticks.
-for _ in $(seq 20); do
-  sleep 0.3
+zoom_shows_source() {
   import -silent -window "$zoom" "$work/zoom1.png"
   screen_shot "$work/under.png" "212x165+$((px - 106))+$((py - 82))"
   convert "$work/zoom1.png" -resize '212x165!' "$work/zoom_half.png"
   rmse=$(compare -metric RMSE "$work/zoom_half.png" "$work/under.png" null: 2>&1 | sed -n 's/.*(\(.*\)).*/\1/p' || true)
-  ! awk -v e="$rmse" 'BEGIN { exit !(e != "" && e < 0.08) }' || break
-done
-awk -v e="$rmse" 'BEGIN { exit !(e != "" && e < 0.08) }' ||
-  fail "the magnifier does not show what is under the pointer (RMSE $rmse)"
-# It follows the pointer...
-xdotool mousemove $((main_x + 130)) $((main_y + 110))
-for _ in $(seq 20); do
-  sleep 0.3
+  awk -v e="$rmse" 'BEGIN { exit !(e != "" && e < 0.08) }'
+}
+zoom_moved() {
   import -silent -window "$zoom" "$work/zoom2.png"
   followed=$(differ "$work/zoom1.png" "$work/zoom2.png")
-  [ "$followed" -le 1000 ] || break
-done
+  [ "$followed" -gt 1000 ]
+}
+xdotool mousemove "$px" "$py"
+wait_for 6 zoom_shows_source || fail "the magnifier does not show what is under the pointer (RMSE $rmse)"
+# It follows the pointer...
+xdotool mousemove $((main_x + 130)) $((main_y + 110))
+wait_for 6 zoom_moved || true
 [ "$followed" -gt 1000 ] || fail "the magnifier did not follow the pointer (AE=$followed)"
 [ -z "$shots" ] || screen_shot "$shots/magnifier.png" "975x736+$main_x+$main_y"
 # ...until Escape stops it.
