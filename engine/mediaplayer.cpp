@@ -664,21 +664,15 @@ void CQVZMediaPlayer::ShowFront(int pictureTag, bool show)
     if (show) {
         // The first picture goes up as soon as it is painted and its sound starts with it:
         // painting a large picture the first time (the scaler, the image) takes a while.
-        const bool first = m_soundHeld.load();
-        if (!first) {
+        if (!m_soundHeld.load()) {
             WaitForTurn(FrameTimeMs(pictureTag));
         }
-        {
-            std::lock_guard<std::mutex> lock(m_windowLock);
-            m_decoder->Show(0, m_windows[0]);
-        }
-        ReleaseSound();
-    } else {
-        ReleaseSound();
-        if (!(m_noPauseOnFront && WindowVisible(1))) {
-            StepShown(0);
-        }
+        std::lock_guard<std::mutex> lock(m_windowLock);
+        m_decoder->Show(0, m_windows[0]);
+    } else if (!(m_noPauseOnFront && WindowVisible(1))) {
+        StepShown(0);
     }
+    ReleaseSound();
 }
 
 void CQVZMediaPlayer::PresentOther(int channel, int length, bool show)
