@@ -180,7 +180,11 @@ end_export() {  # nth: waits for the nth closing message and answers it
 }
 
 # ---- export of three ticked rows, slowed
-start_viewer env LD_PRELOAD="$slow_reads" MUB_SLOW_READ_US=1000
+# A viewer built with AddressSanitizer needs its runtime first among the preloaded.
+preload=$slow_reads
+asan_runtime=$(ldd "$viewer" | awk '/libasan/ { print $3 }')
+[ -z "$asan_runtime" ] || preload="$asan_runtime:$slow_reads"
+start_viewer env LD_PRELOAD="$preload" MUB_SLOW_READ_US=1000
 xprop -spy -id "$win" _NET_WM_NAME > "$work/titles.log" 2>/dev/null &
 spy_pid=$!
 click $all_button
