@@ -276,14 +276,10 @@ int CDecoder::Clamp(int channel)
 
 bool CDecoder::Init()
 {
-    const int threads = m_threadCount.load();
     for (Channel& ch : m_channels) {
         std::lock_guard<std::mutex> picture(ch.picture);
         std::lock_guard<CSync> decode(m_decodeLock);
-        const bool frameThreads = ch.frameThreads > 1;
-        if (!ch.decoder.Init(frameThreads ? ch.frameThreads : threads, frameThreads)) {
-            std::fprintf(stderr, "[CDecoder] no H.264 decoder\n");
-        }
+        OpenLocked(ch);
     }
     return true;
 }
@@ -306,8 +302,15 @@ void CDecoder::SetPictureSize(int channel, int width, int height)
     }
     ch.frameThreads = frameThreads;
     // Opened again only when it was open: Init opens every channel the same way.
-    if (ch.decoder.IsOpen() &&
-        !ch.decoder.Init(frameThreads > 1 ? frameThreads : m_threadCount.load(), frameThreads > 1)) {
+    if (ch.decoder.IsOpen()) {
+        OpenLocked(ch);
+    }
+}
+
+void CDecoder::OpenLocked(Channel& ch)
+{
+    const bool frameThreads = ch.frameThreads > 1;
+    if (!ch.decoder.Init(frameThreads ? ch.frameThreads : m_threadCount.load(), frameThreads)) {
         std::fprintf(stderr, "[CDecoder] no H.264 decoder\n");
     }
 }

@@ -151,6 +151,8 @@ private:
     };
 
     static int Clamp(int channel);
+    // Opens the channel's decoder with its threads; its picture and the decode lock held.
+    void OpenLocked(Channel& ch);
     // Decodes (or drains one held picture) and notes bad data; true when a picture came
     // out. The channel's picture lock held.
     bool DecodeLocked(Channel& ch, const void* data, int size, int tag, bool drain);

@@ -231,11 +231,6 @@ std::string RecordingSourcePath(MUBContext ctx, const std::string& recordingName
     return {};
 }
 
-std::string RecordingComment(MUBContext ctx, int cardId, const std::string& recordingName)
-{
-    return RecordingCommentFor(cardId, recordingName, RecordingSourcePath(ctx, recordingName));
-}
-
 std::string RecordingCommentFor(int cardId, const std::string& recordingName, const std::string& source)
 {
     const std::string name = recordingName.substr(0, recordingName.find(','));

@@ -38,8 +38,7 @@ std::string ChecksumLinesFor(const std::string& folder, const std::vector<std::s
 std::string RecordingSourcePath(MUBContext ctx, const std::string& recordingName);
 
 // The comment of one exported recording: the card id, the recording's own name, its size
-// and the SHA-256 of its file on the card ("not found" when the file cannot be read).
-std::string RecordingComment(MUBContext ctx, int cardId, const std::string& recordingName);
-// The same for a source file already found (RecordingSourcePath; empty: not found). Makes
-// no library call, so it may run beside an export that reads the card.
+// and the SHA-256 of its file on the card, source (RecordingSourcePath; "not found" when it
+// is empty or cannot be read). Makes no library call, so it may run beside an export that
+// reads the card.
 std::string RecordingCommentFor(int cardId, const std::string& recordingName, const std::string& source);
